@@ -1,0 +1,159 @@
+#include "loadsave.h"
+
+#include "qvstream.h"
+#include "text.h"
+
+#include <algorithm>
+
+namespace kestrune {
+
+// -------------------------------------------------------- TReplacementChooser
+
+std::string TReplacementChooser::Message(const std::string& kindLabel, const std::string& name)
+{
+    return kindLabel + " with name " + name + " doesn't exists!";
+}
+
+int TReplacementChooser::Ask(const std::string& kindLabel, const std::string& name, const TLoadSaveList& library)
+{
+    if (RemoveAllMissing)
+        return -1;
+    const std::vector<std::string> names = library.Names();
+    const std::optional<int> chosen = ShowModal(Message(kindLabel, name), names);
+    if (!chosen || *chosen < 0 || *chosen >= static_cast<int>(names.size()))
+        return -1;
+    return *chosen;
+}
+
+// -------------------------------------------------------------- TLoadSaveList
+
+void TLoadSaveList::LoadFromStream(TQVFileStream& stream)
+{
+    while (!stream.AtEnd()) {
+        std::unique_ptr<TLoadSaveItem> element = CreateItem();
+        if (!element->LoadFromStream(stream))
+            break;
+        if (!element->Name.empty())
+            items_.push_back(std::move(element));
+    }
+}
+
+void TLoadSaveList::SaveToStream(TQVFileStream& stream)
+{
+    for (const auto& element : items_)
+        element->SaveToStream(stream);
+    stream.WriteToken(IsCounted(stream) ? "" : "\r\n");
+}
+
+void TLoadSaveList::LoadFromFile(const std::filesystem::path& path, bool counted)
+{
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+        return;
+    if (counted) {
+        TQVFileStreamBinary stream(path, TFileStream::Mode::Read);
+        LoadFromStream(stream);
+    } else {
+        TQVFileStream stream(path, TFileStream::Mode::Read);
+        LoadFromStream(stream);
+    }
+}
+
+void TLoadSaveList::SaveToFile(const std::filesystem::path& path, bool counted)
+{
+    if (counted) {
+        TQVFileStreamBinary stream(path, TFileStream::Mode::Write);
+        SaveToStream(stream);
+        stream.Close();
+    } else {
+        TQVFileStream stream(path, TFileStream::Mode::Write);
+        SaveToStream(stream);
+        stream.Close();
+    }
+}
+
+int TLoadSaveList::IndexOfName(const std::string& name) const
+{
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (SameText(items_[i]->Name, name))
+            return static_cast<int>(i);
+    return -1;
+}
+
+TLoadSaveItem* TLoadSaveList::FindByName(const std::string& name) const
+{
+    const int i = IndexOfName(name);
+    return i < 0 ? nullptr : items_[static_cast<size_t>(i)].get();
+}
+
+int TLoadSaveList::ResolveName(const std::string& kindLabel, const std::string& name)
+{
+    const int found = IndexOfName(name);
+    if (found >= 0)
+        return found;
+    for (const auto& [missing, answer] : Replacements)
+        if (SameText(missing, name))
+            return answer;
+    const int answer = Chooser ? Chooser->Ask(kindLabel, name, *this) : -1;
+    Replacements.emplace_back(name, answer);
+    return answer;
+}
+
+void TLoadSaveList::SortByName()
+{
+    std::stable_sort(items_.begin(), items_.end(),
+                     [](const auto& a, const auto& b) { return a->Name < b->Name; });
+}
+
+TLoadSaveItem* TLoadSaveList::Add(std::unique_ptr<TLoadSaveItem> item)
+{
+    items_.push_back(std::move(item));
+    return items_.back().get();
+}
+
+TLoadSaveItem* TLoadSaveList::Insert(int index, std::unique_ptr<TLoadSaveItem> item)
+{
+    const size_t at = std::min(static_cast<size_t>(std::max(index, 0)), items_.size());
+    return items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), std::move(item))->get();
+}
+
+void TLoadSaveList::Delete(int index)
+{
+    items_.erase(items_.begin() + index);
+}
+
+std::unique_ptr<TLoadSaveItem> TLoadSaveList::Extract(int index)
+{
+    std::unique_ptr<TLoadSaveItem> item = std::move(items_.at(static_cast<size_t>(index)));
+    items_.erase(items_.begin() + index);
+    return item;
+}
+
+void TLoadSaveList::Move(int from, int to)
+{
+    if (from == to)
+        return;
+    std::unique_ptr<TLoadSaveItem> item = Extract(from);
+    Insert(to, std::move(item));
+}
+
+void TLoadSaveList::Clear() { items_.clear(); }
+
+int TLoadSaveList::IndexOf(const TLoadSaveItem* item) const
+{
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (items_[i].get() == item)
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::vector<std::string> TLoadSaveList::Names() const
+{
+    std::vector<std::string> names;
+    names.reserve(items_.size());
+    for (const auto& item : items_)
+        names.push_back(item->Name);
+    return names;
+}
+
+} // namespace kestrune

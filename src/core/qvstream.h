@@ -1,0 +1,113 @@
+#pragma once
+// The record stream through which every data file except the definition file
+// is read and written.
+//
+// Reading loads the whole file into memory; position, size and seeking work
+// on that buffer. Writing goes to a temporary file beside the target that is
+// renamed over the target by Close() once the whole file was written; a
+// stream destroyed without Close(), or one whose write was refused, removes
+// its temporary file so the old file survives untouched.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace kestrune {
+
+// A plain file stream: bytes, position, size, seeking.
+class TFileStream {
+public:
+    enum class Mode { Read, Write };
+
+    // Opens a file. Read: the file must exist ("Cannot open file %s" otherwise).
+    // Write: creates the temporary file ("Cannot create file %s" on failure).
+    TFileStream(const std::filesystem::path& path, Mode mode);
+    virtual ~TFileStream();
+
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    // In-memory streams, for tests, fuzzing and the command-line tool.
+    struct MemoryTag {};
+    TFileStream(MemoryTag, std::string bytes); // read from bytes
+    explicit TFileStream(MemoryTag);           // write into Bytes()
+
+    Mode GetMode() const { return mode_; }
+    const std::filesystem::path& Path() const { return path_; }
+
+    uint64_t Position() const { return pos_; }
+    uint64_t Size() const;
+    // Reading only: moves to an absolute position (clamped to the size).
+    void Seek(uint64_t position);
+    bool AtEnd() const { return Position() == Size(); }
+
+    // Reads up to count bytes; returns how many were read.
+    size_t Read(void* dest, size_t count);
+    void Write(const void* src, size_t count);
+    void Write(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
+
+    // Writing: flushes, closes and renames the temporary file over the target.
+    // Reading: releases the buffer. Safe to call twice.
+    void Close();
+    // Writing: gives up the file; the target stays as it was.
+    void Abandon();
+
+    // The bytes of a memory stream (written or to be read).
+    const std::string& Bytes() const { return data_; }
+
+protected:
+    // Reading buffer access for the record readers.
+    const std::string& Buffer() const { return data_; }
+    uint64_t& Pos() { return pos_; }
+    // Called when a write was refused: the file is abandoned and the error thrown.
+    [[noreturn]] void Refuse(const std::string& message);
+
+private:
+    void FlushBuffer();
+
+    Mode mode_;
+    bool memory_ = false;
+    bool open_ = false;
+    std::filesystem::path path_;
+    std::filesystem::path tempPath_;
+    std::FILE* file_ = nullptr;
+    std::string data_;       // read: whole file; write: pending bytes (or all bytes in memory)
+    uint64_t pos_ = 0;       // read: position in data_; write: bytes written in all
+};
+
+// Text form: strings closed by the terminator byte 0xAB.
+class TQVFileStream : public TFileStream {
+public:
+    static constexpr unsigned char Terminator = 0xAB;
+
+    using TFileStream::TFileStream;
+
+    unsigned char ReadByte();
+    int ReadWord();
+    std::string ReadCounted();
+    std::string ReadTerminated(unsigned char terminator, bool dropComments);
+    virtual std::string ReadToken();
+    std::string ReadHeadToken();
+
+    void WriteByte(unsigned char b);
+    void WriteWord(int value);
+    void WriteCounted(std::string_view s);
+    void WriteTerminated(unsigned char terminator, std::string_view s);
+    virtual void WriteToken(std::string_view s);
+};
+
+// Counted form: length-prefixed strings.
+class TQVFileStreamBinary : public TQVFileStream {
+public:
+    using TQVFileStream::TQVFileStream;
+
+    std::string ReadToken() override;
+    void WriteToken(std::string_view s) override;
+};
+
+// Whether a stream uses the counted form.
+bool IsCounted(const TQVFileStream& stream);
+
+} // namespace kestrune
