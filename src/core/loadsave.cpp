@@ -34,8 +34,14 @@ void TLoadSaveList::LoadFromStream(TQVFileStream& stream)
         if (!element->LoadFromStream(stream))
             break;
         if (!element->Name.empty())
-            items_.push_back(std::move(element));
+            AddLoaded(std::move(element));
     }
+}
+
+void TLoadSaveList::AddLoaded(std::unique_ptr<TLoadSaveItem> item)
+{
+    indexValid_ = false;
+    items_.push_back(std::move(item));
 }
 
 void TLoadSaveList::SaveToStream(TQVFileStream& stream)
@@ -72,12 +78,34 @@ void TLoadSaveList::SaveToFile(const std::filesystem::path& path, bool counted)
     }
 }
 
-int TLoadSaveList::IndexOfName(const std::string& name) const
+int TLoadSaveList::LinearIndexOfName(const std::string& name) const
 {
     for (size_t i = 0; i < items_.size(); ++i)
         if (SameText(items_[i]->Name, name))
             return static_cast<int>(i);
     return -1;
+}
+
+int TLoadSaveList::IndexOfName(const std::string& name) const
+{
+    constexpr size_t IndexFrom = 24;
+    if (items_.size() < IndexFrom)
+        return LinearIndexOfName(name);
+    if (!indexValid_) {
+        index_.clear();
+        index_.reserve(items_.size());
+        for (size_t i = 0; i < items_.size(); ++i)
+            index_.emplace(UpperCase(items_[i]->Name), static_cast<int>(i));
+        indexValid_ = true;
+    }
+    const auto it = index_.find(UpperCase(name));
+    if (it != index_.end() && SameText(items_[static_cast<size_t>(it->second)]->Name, name))
+        return it->second;
+    // A miss, or a name changed behind the index's back: ask every element.
+    const int found = LinearIndexOfName(name);
+    if (found >= 0)
+        indexValid_ = false;
+    return found;
 }
 
 TLoadSaveItem* TLoadSaveList::FindByName(const std::string& name) const
@@ -101,29 +129,34 @@ int TLoadSaveList::ResolveName(const std::string& kindLabel, const std::string& 
 
 void TLoadSaveList::SortByName()
 {
+    indexValid_ = false;
     std::stable_sort(items_.begin(), items_.end(),
                      [](const auto& a, const auto& b) { return a->Name < b->Name; });
 }
 
 TLoadSaveItem* TLoadSaveList::Add(std::unique_ptr<TLoadSaveItem> item)
 {
+    indexValid_ = false;
     items_.push_back(std::move(item));
     return items_.back().get();
 }
 
 TLoadSaveItem* TLoadSaveList::Insert(int index, std::unique_ptr<TLoadSaveItem> item)
 {
+    indexValid_ = false;
     const size_t at = std::min(static_cast<size_t>(std::max(index, 0)), items_.size());
     return items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), std::move(item))->get();
 }
 
 void TLoadSaveList::Delete(int index)
 {
+    indexValid_ = false;
     items_.erase(items_.begin() + index);
 }
 
 std::unique_ptr<TLoadSaveItem> TLoadSaveList::Extract(int index)
 {
+    indexValid_ = false;
     std::unique_ptr<TLoadSaveItem> item = std::move(items_.at(static_cast<size_t>(index)));
     items_.erase(items_.begin() + index);
     return item;
@@ -137,7 +170,11 @@ void TLoadSaveList::Move(int from, int to)
     Insert(to, std::move(item));
 }
 
-void TLoadSaveList::Clear() { items_.clear(); }
+void TLoadSaveList::Clear()
+{
+    indexValid_ = false;
+    items_.clear();
+}
 
 int TLoadSaveList::IndexOf(const TLoadSaveItem* item) const
 {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -91,8 +92,22 @@ public:
     int IndexOf(const TLoadSaveItem* item) const;
     std::vector<std::string> Names() const;
 
+    // Must be called after an element's Name was changed in place, so that
+    // lookups by name see the new name.
+    void NamesChanged() { indexValid_ = false; }
+
+protected:
+    // Appends an element read by LoadFromStream.
+    void AddLoaded(std::unique_ptr<TLoadSaveItem> item);
+
 private:
+    int LinearIndexOfName(const std::string& name) const;
+
     std::vector<std::unique_ptr<TLoadSaveItem>> items_;
+    // Lookup by upper-cased name (first element of that name); built on
+    // demand for long lists, dropped whenever the list changes.
+    mutable std::unordered_map<std::string, int> index_;
+    mutable bool indexValid_ = false;
 };
 
 } // namespace kestrune

@@ -1,0 +1,23 @@
+#pragma once
+// The command-line tool's commands, callable in-process so that they can be
+// tested without starting a program.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kestrune {
+
+class Project;
+
+// Runs the tool with its arguments (without the program name). Returns the
+// exit status: 0 on success, 1 on any failure (the message on err).
+int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The project as one JSON object (the "dump" command's output).
+void DumpProject(const Project& project, std::ostream& out);
+
+// A JSON string literal of 8-bit text: bytes 0x80 to 0xFF become \u0080 to \u00ff.
+std::string JsonString(const std::string& bytes);
+
+} // namespace kestrune

@@ -1,0 +1,218 @@
+#pragma once
+// Game elements: the common element with its colour pattern, picture and
+// parameter lists, the seven libraries and their element kinds.
+
+#include "core/loadsave.h"
+#include "core/parlist.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <QImage>
+
+class QPainter;
+
+namespace kestrune {
+
+class Project;
+class TListedList;
+
+// The characters that stand for the pattern values 0 to 35 in library files.
+extern const char PatternAlphabet[];
+// The value of one pattern character; characters outside the alphabet and
+// the two letters beyond the colour table (Y and Z) read as 0.
+int PatternValue(char c);
+// Whether a character is a valid pattern value (0 to 33) as written.
+bool IsPatternChar(char c);
+
+using TPicture = std::unique_ptr<QImage>;
+
+class TListedItem : public TLoadSaveItem {
+public:
+    static constexpr int PatternMax = 11;
+
+    TListedItem(std::string defName, TListedList* owner);
+    ~TListedItem() override;
+
+    std::string DefName;
+    std::unique_ptr<TParList> Params;
+    std::unique_ptr<TEventList> Events;
+    TPicture Picture;
+    bool Shared = false;
+    // Drawing caches of the pattern: [0] zoom 1, [1] the current zoom.
+    std::array<TPicture, 2> PatternPictures;
+    TListedList* Owner = nullptr;
+    uint8_t PatternCells[PatternMax][PatternMax] = {};
+
+    // ---- the nine operations descendants override, in this order ----
+    bool LoadFromStream(TQVFileStream& stream) override;
+    void SaveToStream(TQVFileStream& stream) override;
+    virtual std::pair<int, int> GetPatternSize() const { return {0, 0}; } // columns, rows
+    virtual void LoadParameters(TQVFileStream& stream, const std::string& defName);
+    virtual void SaveParameters(TQVFileStream& stream);
+    virtual void Draw(QPainter& canvas, int x, int y, int orientation, int zoom);
+    virtual bool ParameterChanged(const std::string& name, const std::string& value);
+    virtual void PreparePictures();
+    virtual void DrawPattern(QPainter& canvas, int x, int y, int orientation, int zoom);
+
+    // ParameterChanged for every stored parameter, in list order.
+    void ApplyParameters();
+    // The data folder for a shared element, the project folder otherwise.
+    std::string BaseFolder() const;
+    // The common handling of a changed parameter that may change the picture.
+    bool SetPictureParameter(const std::string& name, const std::string& value,
+                             const std::string& pictureParameter);
+
+    // The project the element belongs to (through its library), or none.
+    Project* Proj() const;
+
+    // The pattern rows as library-file characters (rows of GetPatternSize).
+    std::string PatternRow(int row) const;
+    // Pattern characters of the last load that were not valid pattern values.
+    int InvalidPatternChars = 0;
+
+protected:
+    // Without defaults: for elements that fill their lists themselves.
+    struct NoDefaultsTag {};
+    TListedItem(std::string defName, TListedList* owner, NoDefaultsTag);
+    // Reads the pattern rows that follow the name (none for kinds without a pattern).
+    void LoadPattern(TQVFileStream& stream);
+};
+
+// A library of game elements.
+class TListedList : public TLoadSaveList {
+public:
+    explicit TListedList(Project* project) : Proj(project) {}
+
+    Project* Proj;
+
+    TListedItem* Element(int index) const { return static_cast<TListedItem*>(Item(index)); }
+    void LoadFromStream(TQVFileStream& stream) override;
+
+    // True while elements are created that will read their lists from a
+    // stream at once, so their constructors can skip the defaults.
+    bool CreatingForLoad() const { return creatingForLoad_; }
+
+protected:
+    // CreateItem for an element that is about to be read.
+    std::unique_ptr<TLoadSaveItem> CreateForLoad();
+
+private:
+    bool creatingForLoad_ = false;
+};
+
+// PreparePictures for every element of a library.
+void PrepareAllPictures(TListedList& library);
+
+// ------------------------------------------------------------------ walls
+
+class TWall : public TListedItem {
+public:
+    explicit TWall(TListedList* owner) : TListedItem("wallDef", owner) {}
+
+    // [zoom slot][side]: the pattern's first row laid along each side.
+    std::array<std::array<TPicture, 4>, 2> DirectionPictures;
+
+    std::pair<int, int> GetPatternSize() const override { return {11, 4}; }
+    void Draw(QPainter& canvas, int x, int y, int side, int zoom) override;
+    bool ParameterChanged(const std::string& name, const std::string& value) override;
+    void PreparePictures() override;
+    void DrawPattern(QPainter& canvas, int x, int y, int side, int zoom) override;
+};
+
+class TWalls : public TListedList {
+public:
+    using TListedList::TListedList;
+    std::unique_ptr<TLoadSaveItem> CreateItem() override { return std::make_unique<TWall>(this); }
+};
+
+// ----------------------------------------------------- floors and ceilings
+
+class TFloor : public TListedItem {
+public:
+    TFloor(std::string defName, TListedList* owner) : TListedItem(std::move(defName), owner) {}
+    std::pair<int, int> GetPatternSize() const override { return {11, 11}; }
+};
+
+class TFloors : public TListedList {
+public:
+    using TListedList::TListedList;
+    std::unique_ptr<TLoadSaveItem> CreateItem() override { return std::make_unique<TFloor>(DefName(), this); }
+
+protected:
+    virtual std::string DefName() const { return "FloorDef"; }
+};
+
+class TCeilings : public TFloors {
+public:
+    using TFloors::TFloors;
+
+protected:
+    std::string DefName() const override { return "CeilingDef"; }
+};
+
+// ---------------------------------------------------------------- objects
+
+class TMObject : public TListedItem {
+public:
+    explicit TMObject(TListedList* owner) : TListedItem("ObjectDef", owner) {}
+    std::pair<int, int> GetPatternSize() const override { return {11, 11}; }
+};
+
+class TObjects : public TListedList {
+public:
+    using TListedList::TListedList;
+    std::unique_ptr<TLoadSaveItem> CreateItem() override { return std::make_unique<TMObject>(this); }
+};
+
+// ------------------------------------------------------- item definitions
+
+class TItemDef : public TListedItem {
+public:
+    explicit TItemDef(TListedList* owner) : TListedItem("itemDef", owner) {}
+    void Draw(QPainter& canvas, int x, int y, int orientation, int zoom) override;
+    bool ParameterChanged(const std::string& name, const std::string& value) override;
+};
+
+class TItemsDef : public TListedList {
+public:
+    using TListedList::TListedList;
+    std::unique_ptr<TLoadSaveItem> CreateItem() override { return std::make_unique<TItemDef>(this); }
+};
+
+// ---------------------------------------------- monster and NPC definitions
+
+class TMonsterDef : public TListedItem {
+public:
+    explicit TMonsterDef(TListedList* owner) : TListedItem("1monsterDef", owner) {}
+    void Draw(QPainter&, int, int, int, int) override {}
+
+protected:
+    TMonsterDef(std::string defName, TListedList* owner) : TListedItem(std::move(defName), owner) {}
+};
+
+class TMonstersDef : public TListedList {
+public:
+    using TListedList::TListedList;
+    std::unique_ptr<TLoadSaveItem> CreateItem() override { return std::make_unique<TMonsterDef>(this); }
+};
+
+class TNPCDef : public TMonsterDef {
+public:
+    explicit TNPCDef(TListedList* owner);
+
+    std::unique_ptr<TEventList> Keywords;
+
+    void LoadParameters(TQVFileStream& stream, const std::string& defName) override;
+    void SaveParameters(TQVFileStream& stream) override;
+};
+
+class TNPCsDef : public TListedList {
+public:
+    using TListedList::TListedList;
+    std::unique_ptr<TLoadSaveItem> CreateItem() override { return std::make_unique<TNPCDef>(this); }
+};
+
+} // namespace kestrune

@@ -1,0 +1,413 @@
+#include "model/map.h"
+
+#include "core/errors.h"
+#include "core/qvstream.h"
+#include "core/text.h"
+#include "model/project.h"
+
+#include <algorithm>
+#include <array>
+
+namespace kestrune {
+
+namespace {
+
+// The slots of a layer: walls 0 to 3, floors 4, ceilings 5, objects 6.
+constexpr int LayerFirstSlot[TMap::LayerCount] = {0, 4, 5, 6};
+constexpr int LayerLastSlot[TMap::LayerCount] = {3, 4, 5, 6};
+const char* const LayerLabel[TMap::LayerCount] = {"Wall", "Floor", "Ceiling", "Object"};
+const char* const LayerWord[TMap::LayerCount] = {"wall", "floor", "ceiling", "object"};
+// Cell record byte i holds memory slot RecordSlot[i].
+constexpr int RecordSlot[8] = {2, 3, 0, 1, 4, 5, 6, 7};
+constexpr int RecordSize = 8;
+
+TListedList* LayerLibrary(const Project& p, int layer)
+{
+    switch (layer) {
+    case 0: return p.Walls.get();
+    case 1: return p.Floors.get();
+    case 2: return p.Ceilings.get();
+    case 3: return p.Objects.get();
+    default: return nullptr;
+    }
+}
+
+bool IsDecimal(const std::string& s)
+{
+    const std::string t = Trim(s);
+    size_t i = (!t.empty() && (t[0] == '-' || t[0] == '+')) ? 1 : 0;
+    if (i >= t.size())
+        return false;
+    for (; i < t.size(); ++i)
+        if (t[i] < '0' || t[i] > '9')
+            return false;
+    return true;
+}
+
+std::string PathText(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return (ec ? path : full).string();
+}
+
+} // namespace
+
+// ------------------------------------------------------------------- TMapCell
+
+void TMapCell::SetSlot(int slot, int value)
+{
+    if (slot == 8)
+        ItemCount = value;
+    else if (slot >= 0 && slot < 8)
+        Slots[slot] = static_cast<uint8_t>(value);
+}
+
+bool TMapCell::Empty() const
+{
+    for (uint8_t s : Slots)
+        if (s != 0)
+            return false;
+    return ItemCount == 0;
+}
+
+// ----------------------------------------------------------------------- TMap
+
+TMap::TMap(std::string name, TListedList* owner, int sizeX, int sizeY)
+    : TListedItem("map", owner, NoDefaultsTag{})
+{
+    Name = std::move(name);
+    InitLists();
+    SetSize(sizeX, sizeY);
+}
+
+void TMap::InitLists()
+{
+    Params = std::make_unique<TMapParList>("map", this);
+    Events = std::make_unique<TMapEventsList>("map");
+    Cells.assign(static_cast<size_t>(MaxSize) * MaxSize, TMapCell{});
+    Project* p = Proj();
+    Items = std::make_unique<TItemList>(p, this);
+    Monsters = std::make_unique<TMonstersList>(p, this);
+}
+
+std::unique_ptr<TMap> TMap::CreateFromFile(const std::string& fileName, TListedList* owner)
+{
+    const Project* p = owner ? owner->Proj : nullptr;
+    const std::string folder = p ? p->ProjectFolder : std::string();
+    return LoadFile(std::filesystem::path(folder + "maps" + PathSeparator() + fileName), owner);
+}
+
+std::unique_ptr<TMap> TMap::LoadFile(const std::filesystem::path& path, TListedList* owner)
+{
+    const std::string fileName = path.filename().string();
+    const size_t cut = fileName.size() >= 4 ? fileName.size() - 4 : 0;
+    auto map = std::make_unique<TMap>(fileName.substr(0, cut), owner, 1, 1);
+    map->FileExtension = fileName.substr(cut);
+    TQVFileStreamBinary stream(path, TFileStream::Mode::Read);
+    map->LoadFromBytes(stream, path);
+    return map;
+}
+
+void TMap::LoadFromBytes(TQVFileStreamBinary& stream, const std::filesystem::path& path)
+{
+    Project* p = Proj();
+    const int version = stream.ReadByte();
+    stream.ReadToken(); // header text, not used
+
+    std::array<std::vector<std::string>, LayerCount> names;
+    for (auto& table : names) {
+        const int count = stream.ReadByte();
+        table.reserve(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i)
+            table.push_back(stream.ReadToken());
+    }
+    const int sizeX = version == 1 ? stream.ReadByte() : stream.ReadWord();
+    const int sizeY = version == 1 ? stream.ReadByte() : stream.ReadWord();
+    if (sizeX < 1 || sizeX > MaxSize || sizeY < 1 || sizeY > MaxSize)
+        throw TMapRefused("The map file " + PathText(path) + " gives the map the size " + std::to_string(sizeX) +
+                            " x " + std::to_string(sizeY) + ", but a map has 1 to 256 cells a side. " +
+                            "The map is not loaded and its file is left as it is.");
+
+    // The table number of a cell record becomes the element's library position + 1.
+    std::array<std::array<uint8_t, 256>, LayerCount> translate{};
+    for (int layer = 0; layer < LayerCount; ++layer) {
+        TListedList* library = p ? LayerLibrary(*p, layer) : nullptr;
+        for (size_t i = 0; i < names[layer].size(); ++i) {
+            const int position = library ? library->ResolveName(LayerLabel[layer], names[layer][i]) : -1;
+            if (position >= 255)
+                throw TMapRefused("The map file " + PathText(path) + " uses the " + LayerWord[layer] + " " +
+                                    names[layer][i] + ", element " + std::to_string(position + 1) +
+                                    " of its library, but a map can only use the first 255 elements of a " +
+                                    "library. The map is not loaded and its file is left as it is.");
+            translate[layer][i + 1] = position < 0 ? 0 : static_cast<uint8_t>(position + 1);
+        }
+    }
+    std::array<const uint8_t*, 8> slotTable{};
+    for (int slot = 0; slot < 7; ++slot)
+        slotTable[slot] = translate[LayerOfSlot(slot)].data();
+
+    if (p)
+        p->MapFileVersion = version;
+    SizeX = sizeX;
+    SizeY = sizeY;
+    std::vector<uint8_t> column(static_cast<size_t>(sizeY) * RecordSize);
+    for (int x = 0; x < sizeX; ++x) {
+        std::fill(column.begin(), column.end(), 0);
+        stream.Read(column.data(), column.size()); // a short file leaves zeros
+        TMapCell* cells = &Cell(x, 0);
+        for (int y = 0; y < sizeY; ++y) {
+            const uint8_t* record = &column[static_cast<size_t>(y) * RecordSize];
+            uint8_t* cellSlots = cells[y].Slots;
+            for (int i = 0; i < 7; ++i) {
+                const int slot = RecordSlot[i];
+                cellSlots[slot] = slotTable[slot][record[i]];
+            }
+            cellSlots[7] = record[7];
+        }
+    }
+
+    Events->Clear();
+    Events->LoadFromStream(stream);
+    Items->LoadFromStream(stream);
+    RecountItems();
+    Params->Clear();
+    Params->LoadFromStream(stream);
+    Monsters->LoadFromStream(stream);
+    stream.Close();
+
+    Params->SetValue("sizeX", std::to_string(SizeX));
+    Params->SetValue("sizeY", std::to_string(SizeY));
+    try {
+        ApplyParameters();
+    } catch (const KestruneError&) {
+        // A stored "#orientation" that is no number changes nothing.
+    }
+}
+
+void TMap::SaveToStream(TQVFileStream& stream)
+{
+    Project* p = Proj();
+    // Name tables in the order the elements are first met.
+    std::array<std::array<uint8_t, 256>, LayerCount> number{};
+    std::array<std::vector<int>, LayerCount> tables;
+    for (int x = 0; x < SizeX; ++x) {
+        const TMapCell* cells = &Cell(x, 0);
+        for (int y = 0; y < SizeY; ++y) {
+            for (int slot = 0; slot < 7; ++slot) {
+                const uint8_t v = cells[y].Slots[slot];
+                if (v == 0)
+                    continue;
+                const int layer = LayerOfSlot(slot);
+                if (number[layer][v] == 0) {
+                    tables[layer].push_back(v);
+                    number[layer][v] = static_cast<uint8_t>(tables[layer].size());
+                }
+            }
+        }
+    }
+
+    if (p)
+        p->MapFileVersion = 2;
+    stream.WriteByte(2);
+    stream.WriteToken("");
+    for (int layer = 0; layer < LayerCount; ++layer) {
+        const TListedList* library = p ? LayerLibrary(*p, layer) : nullptr;
+        stream.WriteByte(static_cast<unsigned char>(tables[layer].size()));
+        for (int v : tables[layer]) {
+            const int position = v - 1;
+            stream.WriteToken(library && position < library->Count() ? library->Item(position)->Name
+                                                                      : std::string("?"));
+        }
+    }
+    stream.WriteWord(SizeX);
+    stream.WriteWord(SizeY);
+    std::vector<uint8_t> column(static_cast<size_t>(SizeY) * RecordSize);
+    for (int x = 0; x < SizeX; ++x) {
+        const TMapCell* cells = &Cell(x, 0);
+        for (int y = 0; y < SizeY; ++y) {
+            uint8_t* record = &column[static_cast<size_t>(y) * RecordSize];
+            const uint8_t* cellSlots = cells[y].Slots;
+            for (int i = 0; i < 7; ++i) {
+                const int slot = RecordSlot[i];
+                record[i] = number[LayerOfSlot(slot)][cellSlots[slot]];
+            }
+            record[7] = cellSlots[7];
+        }
+        stream.Write(column.data(), column.size());
+    }
+    Events->SaveToStream(stream);
+    Items->SaveToStream(stream);
+    Params->SaveToStream(stream);
+    Monsters->SaveToStream(stream);
+}
+
+void TMap::SaveToFile(const std::filesystem::path& path)
+{
+    TQVFileStreamBinary stream(path, TFileStream::Mode::Write);
+    SaveToStream(stream);
+    stream.Close();
+    Changed = false;
+}
+
+std::filesystem::path TMap::MapFileName(const std::filesystem::path& folder) const
+{
+    return std::filesystem::path(folder.string() + Name + FileExtension);
+}
+
+void TMap::SetSize(int sizeX, int sizeY)
+{
+    if (sizeX < 1 || sizeX > MaxSize || sizeY < 1 || sizeY > MaxSize)
+        throw KestruneError("A map has 1 to 256 cells a side; the size " + std::to_string(sizeX) + " x " +
+                            std::to_string(sizeY) + " is not possible.");
+    SizeX = sizeX;
+    SizeY = sizeY;
+    Params->SetValue("sizeX", std::to_string(sizeX));
+    Params->SetValue("sizeY", std::to_string(sizeY));
+}
+
+int TMap::SelectedSlot(int kind) const
+{
+    switch (kind) {
+    case 1: return std::clamp(SelSide, 0, 3);
+    case 2: return 4;
+    case 3: return 5;
+    case 4: return 6;
+    default: return -1;
+    }
+}
+
+bool TMap::ParameterChanged(const std::string& name, const std::string& value)
+{
+    if (name != "#orientation")
+        return false;
+    const std::optional<int32_t> v = IsDecimal(value) ? StrToInt32(value) : std::nullopt;
+    if (!v)
+        throw KestruneError("'" + value + "' is not a valid integer value");
+    if (InMap(SelX, SelY))
+        Cell(SelX, SelY).Orientation() = static_cast<uint8_t>(std::clamp<int32_t>(*v, 0, 3));
+    return true;
+}
+
+void TMap::RemoveElementReferences(int layer, int index)
+{
+    if (layer < 0 || layer >= LayerCount)
+        return;
+    const int r = index + 1;
+    for (int x = 0; x < SizeX; ++x) {
+        TMapCell* cells = &Cell(x, 0);
+        for (int y = 0; y < SizeY; ++y)
+            for (int slot = LayerFirstSlot[layer]; slot <= LayerLastSlot[layer]; ++slot) {
+                uint8_t& s = cells[y].Slots[slot];
+                if (s == r)
+                    s = 0;
+                else if (s > r)
+                    --s;
+            }
+    }
+}
+
+void TMap::RecountItems()
+{
+    for (int x = 0; x < SizeX; ++x) {
+        TMapCell* cells = &Cell(x, 0);
+        for (int y = 0; y < SizeY; ++y)
+            cells[y].ItemCount = 0;
+    }
+    for (int i = 0; i < Items->Count(); ++i) {
+        TItem* item = Items->ItemAt(i);
+        if (item->X < 0 || item->X >= SizeX)
+            item->X = 0;
+        if (item->Y < 0 || item->Y >= SizeY)
+            item->Y = 0;
+        ++Cell(item->X, item->Y).ItemCount;
+    }
+}
+
+void TMap::Draw(QPainter&, int, int, int, int) {}
+
+TItem* TMap::AddItem(TItemDef* def, int x, int y)
+{
+    if (!InMap(x, y))
+        return nullptr;
+    Changed = true;
+    auto* item = static_cast<TItem*>(Items->Add(std::make_unique<TItem>(def, Items.get(), x, y)));
+    if (Cell(x, y).ObjectIndex() != 0)
+        item->Params->SetValue("visible", "F");
+    ++Cell(x, y).ItemCount;
+    return item;
+}
+
+TMonster* TMap::AddMonster(TMonsterDef* def, int x, int y)
+{
+    Changed = true;
+    return static_cast<TMonster*>(Monsters->Add(std::make_unique<TMonster>(def, Monsters.get(), x, y)));
+}
+
+void TMap::MoveItem(TItem* item, int x, int y)
+{
+    if (!item || !InMap(x, y))
+        return;
+    if (InMap(item->X, item->Y))
+        --Cell(item->X, item->Y).ItemCount;
+    ++Cell(x, y).ItemCount;
+    item->X = x;
+    item->Y = y;
+}
+
+TItem* TMap::FirstItemAt(int x, int y) const
+{
+    for (int i = 0; i < Items->Count(); ++i) {
+        TItem* item = Items->ItemAt(i);
+        if (item->X == x && item->Y == y)
+            return item;
+    }
+    return nullptr;
+}
+
+std::vector<TListedItem*> TMap::PlacementsAtSelection(int kind) const
+{
+    std::vector<TListedItem*> result;
+    if (kind == 5) {
+        if (!InMap(SelX, SelY) || Cell(SelX, SelY).ItemCount == 0)
+            return result;
+        for (int i = 0; i < Items->Count(); ++i)
+            if (Items->ItemAt(i)->X == SelX && Items->ItemAt(i)->Y == SelY)
+                result.push_back(Items->ItemAt(i));
+    } else if (kind == 6) {
+        for (int i = 0; i < Monsters->Count(); ++i)
+            if (Monsters->MonsterAt(i)->Area().Holds(SelX, SelY))
+                result.push_back(Monsters->MonsterAt(i));
+    } else if (kind == 7) {
+        const Project* p = Proj();
+        if (!p || !p->Npcs)
+            return result;
+        for (int i = 0; i < p->Npcs->Count(); ++i) {
+            TNPC* npc = p->Npcs->NpcAt(i);
+            if (npc->Area().Holds(SelX, SelY) && npc->Params->GetValue("map") == Name)
+                result.push_back(npc);
+        }
+    }
+    return result;
+}
+
+void TMap::RemovePlacement(TListedItem* placement)
+{
+    const int item = Items->IndexOf(placement);
+    if (item >= 0) {
+        const TItem* it = Items->ItemAt(item);
+        if (InMap(it->X, it->Y) && Cell(it->X, it->Y).ItemCount > 0)
+            --Cell(it->X, it->Y).ItemCount;
+        Items->Delete(item);
+        return;
+    }
+    const int monster = Monsters->IndexOf(placement);
+    if (monster >= 0)
+        Monsters->Delete(monster);
+}
+
+// -------------------------------------------------------------------- TMapList
+
+std::unique_ptr<TLoadSaveItem> TMapList::CreateItem() { return std::make_unique<TMap>("", this, 10, 10); }
+
+} // namespace kestrune

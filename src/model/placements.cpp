@@ -1,0 +1,254 @@
+#include "model/placements.h"
+
+#include "core/definitions.h"
+#include "core/proptable.h"
+#include "core/qvstream.h"
+#include "core/text.h"
+#include "model/map.h"
+#include "model/project.h"
+
+#include <cstdlib>
+#include <limits>
+
+namespace kestrune {
+
+std::string CellKey(int x, int y) { return "[" + std::to_string(x) + "," + std::to_string(y) + "]"; }
+
+std::string CellKey(int x, int y, int side)
+{
+    return "[" + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(side) + "]";
+}
+
+namespace {
+int32_t Clamp32(int64_t v)
+{
+    if (v > std::numeric_limits<int32_t>::max())
+        return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min())
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+int64_t Extent(int32_t from, int32_t to) { return std::llabs(static_cast<int64_t>(to) - from); }
+} // namespace
+
+// ---------------------------------------------------------------------- TItem
+
+TItem::TItem(TListedList* owner) : TListedItem("item", owner) {}
+
+TItem::TItem(TItemDef* def, TListedList* owner, int x, int y) : TListedItem("item", owner), X(x), Y(y), Def(def)
+{
+    if (def) {
+        Name = def->Name;
+        Params->SetValue("itemDef", def->Name);
+    }
+}
+
+bool TItem::ParameterChanged(const std::string& name, const std::string& value)
+{
+    if (name != "itemDef")
+        return false;
+    const Project* p = Proj();
+    Def = p && p->ItemDefs ? static_cast<TItemDef*>(p->ItemDefs->FindByName(value)) : nullptr;
+    Name = Def ? Def->Name : "?????" + value;
+    return true;
+}
+
+void TItem::Draw(QPainter& canvas, int x, int y, int orientation, int zoom)
+{
+    if (Def)
+        Def->Draw(canvas, x, y, orientation, zoom);
+}
+
+// ------------------------------------------------------------------- TMonster
+
+TMonster::TMonster(TListedList* owner) : TListedItem("monster", owner) {}
+
+TMonster::TMonster(std::string defName, TListedList* owner) : TListedItem(std::move(defName), owner) {}
+
+TMonster::TMonster(TMonsterDef* def, TListedList* owner, int x, int y)
+    : TListedItem("monster", owner), Left(x), Top(y), Right(x), Bottom(y), Def(def)
+{
+    if (def) {
+        Name = def->Name;
+        Params->SetValue("1monsterDef", def->Name);
+    }
+    Params->SetValue("x", std::to_string(x));
+    Params->SetValue("y", std::to_string(y));
+}
+
+TCellRect TMonster::AreaAt(int x, int y) const
+{
+    return {x, y, Clamp32(x + Extent(Left, Right)), Clamp32(y + Extent(Top, Bottom))};
+}
+
+void TMonster::MoveTo(int x, int y)
+{
+    const TCellRect r = AreaAt(x, y);
+    Left = r.Left;
+    Top = r.Top;
+    Right = r.Right;
+    Bottom = r.Bottom;
+    Params->SetValue("x", std::to_string(x));
+    Params->SetValue("y", std::to_string(y));
+}
+
+void TMonster::SetArea(const TCellRect& r)
+{
+    Left = r.Left;
+    Top = r.Top;
+    Right = r.Right;
+    Bottom = r.Bottom;
+    Params->SetValue("x", std::to_string(Left));
+    Params->SetValue("y", std::to_string(Top));
+    Params->SetValue("sizeX", std::to_string(static_cast<int64_t>(Right) - Left));
+    Params->SetValue("sizeY", std::to_string(static_cast<int64_t>(Bottom) - Top));
+}
+
+bool TMonster::ParameterChanged(const std::string& name, const std::string& value)
+{
+    if (name == "1monsterDef") {
+        const Project* p = Proj();
+        Def = p && p->MonsterDefs ? static_cast<TMonsterDef*>(p->MonsterDefs->FindByName(value)) : nullptr;
+        Name = Def ? Def->Name : "??1monsterDef";
+        return true;
+    }
+    if (value.empty())
+        return false;
+    const std::optional<int32_t> v = StrToInt32(value);
+    if (name == "sizeX") {
+        Right = v ? Clamp32(static_cast<int64_t>(Left) + *v) : Left;
+        return true;
+    }
+    if (name == "sizeY") {
+        Bottom = v ? Clamp32(static_cast<int64_t>(Top) + *v) : Top;
+        return true;
+    }
+    if (name == "x" || name == "y") {
+        if (v) {
+            const TCellRect r = name == "x" ? AreaAt(*v, Top) : AreaAt(Left, *v);
+            Left = r.Left;
+            Top = r.Top;
+            Right = r.Right;
+            Bottom = r.Bottom;
+        }
+        return true;
+    }
+    return false;
+}
+
+// ----------------------------------------------------------------------- TNPC
+
+TNPC::TNPC(TListedList* owner) : TMonster("NPC", owner), Keywords(std::make_unique<TEventList>("NPC")) {}
+
+bool TNPC::LoadFromStream(TQVFileStream& stream)
+{
+    // The instances file is in the counted form: the name is a plain token.
+    Name = stream.ReadToken();
+    LoadParameters(stream, "NPC");
+    return true;
+}
+
+void TNPC::LoadParameters(TQVFileStream& stream, const std::string& defName)
+{
+    TMonster::LoadParameters(stream, defName);
+    Keywords->Clear();
+    Keywords->Name = defName;
+    Keywords->LoadFromStream(stream);
+}
+
+void TNPC::SaveParameters(TQVFileStream& stream)
+{
+    TMonster::SaveParameters(stream);
+    Keywords->SaveToStream(stream);
+}
+
+// ------------------------------------------------------- item and monster lists
+
+void TItemList::LoadFromStream(TQVFileStream& stream)
+{
+    const int count = stream.ReadWord();
+    const bool byteSized = Proj && Proj->MapFileVersion == 1;
+    for (int i = 0; i < count; ++i) {
+        // A file that ends early holds no more items; entries made only of
+        // the zeros read past the end are not items.
+        if (stream.AtEnd())
+            break;
+        std::unique_ptr<TLoadSaveItem> created = CreateForLoad();
+        auto* item = static_cast<TItem*>(created.get());
+        item->X = byteSized ? stream.ReadByte() : stream.ReadWord();
+        item->Y = byteSized ? stream.ReadByte() : stream.ReadWord();
+        item->LoadParameters(stream, item->DefName);
+        AddLoaded(std::move(created));
+    }
+}
+
+void TItemList::SaveToStream(TQVFileStream& stream)
+{
+    stream.WriteWord(Count());
+    const bool byteSized = Proj && Proj->MapFileVersion == 1;
+    for (int i = 0; i < Count(); ++i) {
+        TItem* item = ItemAt(i);
+        if (byteSized) {
+            stream.WriteByte(static_cast<unsigned char>(item->X));
+            stream.WriteByte(static_cast<unsigned char>(item->Y));
+        } else {
+            stream.WriteWord(item->X);
+            stream.WriteWord(item->Y);
+        }
+        item->SaveParameters(stream);
+    }
+}
+
+void TMonstersList::LoadFromStream(TQVFileStream& stream)
+{
+    const int count = stream.ReadWord();
+    for (int i = 0; i < count; ++i) {
+        if (stream.AtEnd())
+            break;
+        std::unique_ptr<TLoadSaveItem> created = CreateForLoad();
+        auto* monster = static_cast<TMonster*>(created.get());
+        monster->LoadParameters(stream, monster->DefName);
+        AddLoaded(std::move(created));
+    }
+}
+
+void TMonstersList::SaveToStream(TQVFileStream& stream)
+{
+    stream.WriteWord(Count());
+    for (int i = 0; i < Count(); ++i)
+        static_cast<TListedItem*>(Item(i))->SaveParameters(stream);
+}
+
+// ------------------------------------------------------------- keyed map lists
+
+void TMapEventsList::AddEntry(const std::string& name, const std::string& value, const std::string& filter)
+{
+    SetValue(name + filter, value);
+}
+
+bool TMapEventsList::Accepts(const std::string& name, const std::string& filter) const
+{
+    if (filter.empty())
+        return name.empty() || name.back() != ']';
+    if (name.size() < filter.size())
+        return false;
+    return name.find(filter) == name.size() - filter.size();
+}
+
+std::string TMapEventsList::DisplayName(const std::string& name, const std::string& filter) const
+{
+    return filter.size() <= name.size() ? name.substr(0, name.size() - filter.size()) : std::string();
+}
+
+void TMapParList::ExpandToTable(TPropertyTable& table, const std::string& filter, const TValList* definitions)
+{
+    BeginTableUpdate(table);
+    TMapEventsList::ExpandToTable(table, filter, definitions);
+    const Project* p = Map ? Map->Proj() : nullptr;
+    if (p && p->CurrentKind == 4 && Map->InMap(Map->SelX, Map->SelY))
+        table.AppendRow("#orientation", std::to_string(Map->Cell(Map->SelX, Map->SelY).Orientation()));
+    EndTableUpdate(table);
+}
+
+} // namespace kestrune
