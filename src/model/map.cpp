@@ -109,6 +109,16 @@ std::unique_ptr<TMap> TMap::LoadFile(const std::filesystem::path& path, TListedL
     return map;
 }
 
+std::unique_ptr<TMap> TMap::LoadBytes(const std::string& bytes, const std::string& fileName, TListedList* owner)
+{
+    const size_t cut = fileName.size() >= 4 ? fileName.size() - 4 : 0;
+    auto map = std::make_unique<TMap>(fileName.substr(0, cut), owner, 1, 1);
+    map->FileExtension = fileName.substr(cut);
+    TQVFileStreamBinary stream(TFileStream::MemoryTag{}, bytes);
+    map->LoadFromBytes(stream, fileName);
+    return map;
+}
+
 void TMap::LoadFromBytes(TQVFileStreamBinary& stream, const std::filesystem::path& path)
 {
     Project* p = Proj();

@@ -63,6 +63,8 @@ public:
     static std::unique_ptr<TMap> CreateFromFile(const std::string& fileName, TListedList* owner);
     // The same from a file anywhere (its name gives the map's name).
     static std::unique_ptr<TMap> LoadFile(const std::filesystem::path& path, TListedList* owner);
+    // The same from the bytes of a map file.
+    static std::unique_ptr<TMap> LoadBytes(const std::string& bytes, const std::string& fileName, TListedList* owner);
 
     int32_t SizeX = 1, SizeY = 1;
     std::vector<TMapCell> Cells; // MaxSize x MaxSize, index x * MaxSize + y

@@ -247,6 +247,11 @@ void Project::LoadMapColors(const fs::path& path)
     if (!fs::exists(path, ec))
         return;
     TQVFileStream stream(path, TFileStream::Mode::Read);
+    ReadMapColors(stream);
+}
+
+void Project::ReadMapColors(TQVFileStream& stream)
+{
     auto component = [&stream]() -> uint32_t {
         const std::string token = Trim(stream.ReadToken());
         if (token.empty())

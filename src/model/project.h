@@ -88,6 +88,8 @@ public:
     void SaveLibraries(const std::string& folder);
     void SaveMaps(const std::string& folder);
     void LoadMapColors(const std::filesystem::path& path);
+    // Reads entries 17 to 33 from a colours file's stream.
+    void ReadMapColors(TQVFileStream& stream);
     void SaveMapColors(const std::filesystem::path& path);
     // The fixed colours 0 to 16 (entry 0 is FaceColor).
     void SetFixedColors();

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <map>
+
 namespace kestrune::test {
 namespace {
 
@@ -271,6 +274,56 @@ TEST(ProjectLoad, GarbageLibraryAndColourFilesNeverCrash)
             EXPECT_FALSE(p->LoadComplete());
         }
     }
+}
+
+} // namespace
+} // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+// Every file under a folder, by its path relative to the folder.
+std::map<std::string, std::string> Tree(const fs::path& root)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file())
+            files[fs::relative(e.path(), root).generic_string()] = ReadFile(e.path());
+    return files;
+}
+
+TEST(SampleGame, LoadsWholeAndSavesByteForByte)
+{
+    TempDir copy;
+    const fs::path sample = SourceDir() / "examples" / "game";
+    fs::copy(sample, copy.Path(), fs::copy_options::recursive);
+    auto p = NewProject();
+    ScriptedChooser chooser;
+    p->Chooser = &chooser;
+    p->Load((copy / "demo.game").string());
+    ASSERT_TRUE(p->LoadComplete());
+    EXPECT_TRUE(chooser.Questions.empty());
+    EXPECT_TRUE(p->Warnings.empty());
+    EXPECT_EQ(p->Maps->Count(), 3);
+    EXPECT_GE(p->Walls->Count(), 8);
+    EXPECT_GE(p->Npcs->Count(), 2);
+    for (int i = 0; i < p->Walls->Count(); ++i) {
+        ASSERT_TRUE(p->Walls->Element(i)->Picture) << p->Walls->Element(i)->Name;
+        EXPECT_FALSE(p->Walls->Element(i)->Picture->isNull()) << p->Walls->Element(i)->Name;
+    }
+    for (int i = 0; i < p->ItemDefs->Count(); ++i) {
+        ASSERT_TRUE(p->ItemDefs->Element(i)->Picture) << p->ItemDefs->Element(i)->Name;
+        EXPECT_FALSE(p->ItemDefs->Element(i)->Picture->isNull()) << p->ItemDefs->Element(i)->Name;
+    }
+    const auto before = Tree(copy.Path());
+    const auto stamp = fs::last_write_time(copy / "demo.game" / "maps" / "Cellar.map");
+    fs::last_write_time(copy / "demo.game" / "maps" / "Cellar.map", stamp - std::chrono::hours(1));
+    p->Save();
+    EXPECT_NE(fs::last_write_time(copy / "demo.game" / "maps" / "Cellar.map"), stamp - std::chrono::hours(1));
+    const auto after = Tree(copy.Path());
+    ASSERT_EQ(before.size(), after.size());
+    for (const auto& [name, bytes] : before)
+        EXPECT_TRUE(after.at(name) == bytes) << name << " changed on saving";
 }
 
 } // namespace
