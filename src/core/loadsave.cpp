@@ -40,7 +40,7 @@ void TLoadSaveList::LoadFromStream(TQVFileStream& stream)
 
 void TLoadSaveList::AddLoaded(std::unique_ptr<TLoadSaveItem> item)
 {
-    indexValid_ = false;
+    NamesChanged();
     items_.push_back(std::move(item));
 }
 
@@ -86,25 +86,72 @@ int TLoadSaveList::LinearIndexOfName(const std::string& name) const
     return -1;
 }
 
+namespace {
+// UpperChar of every byte, for the name index's tight loops.
+struct UpperTable {
+    unsigned char map[256];
+    UpperTable()
+    {
+        for (int i = 0; i < 256; ++i)
+            map[i] = static_cast<unsigned char>(UpperChar(static_cast<char>(i)));
+    }
+};
+const UpperTable& Upper()
+{
+    static const UpperTable table;
+    return table;
+}
+} // namespace
+
+size_t TLoadSaveList::NameHash::operator()(const std::string& s) const
+{
+    const unsigned char* upper = Upper().map;
+    size_t h = 14695981039346656037ull;
+    for (const char c : s) {
+        h ^= upper[static_cast<unsigned char>(c)];
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+bool TLoadSaveList::NameEqual::operator()(const std::string& a, const std::string& b) const
+{
+    if (a.size() != b.size())
+        return false;
+    const unsigned char* upper = Upper().map;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (upper[static_cast<unsigned char>(a[i])] != upper[static_cast<unsigned char>(b[i])])
+            return false;
+    return true;
+}
+
 int TLoadSaveList::IndexOfName(const std::string& name) const
 {
+    // Short lists, and lists searched only a few times between changes (a
+    // parameter list whose two size entries are set after loading), are
+    // searched one by one; the index pays off for repeated lookups.
     constexpr size_t IndexFrom = 24;
-    if (items_.size() < IndexFrom)
+    constexpr int ScansBeforeIndex = 4;
+    if (!indexValid_ && (items_.size() < IndexFrom || scansSinceChange_ < ScansBeforeIndex)) {
+        ++scansSinceChange_;
         return LinearIndexOfName(name);
+    }
     if (!indexValid_) {
         index_.clear();
         index_.reserve(items_.size());
         for (size_t i = 0; i < items_.size(); ++i)
-            index_.emplace(UpperCase(items_[i]->Name), static_cast<int>(i));
+            index_.emplace(items_[i]->Name, static_cast<int>(i));
         indexValid_ = true;
     }
-    const auto it = index_.find(UpperCase(name));
-    if (it != index_.end() && SameText(items_[static_cast<size_t>(it->second)]->Name, name))
+    const auto it = index_.find(name);
+    if (it != index_.end() && NameEqual()(items_[static_cast<size_t>(it->second)]->Name, name))
         return it->second;
     // A miss, or a name changed behind the index's back: ask every element.
     const int found = LinearIndexOfName(name);
-    if (found >= 0)
+    if (found >= 0) {
         indexValid_ = false;
+        scansSinceChange_ = 0;
+    }
     return found;
 }
 
@@ -129,34 +176,35 @@ int TLoadSaveList::ResolveName(const std::string& kindLabel, const std::string& 
 
 void TLoadSaveList::SortByName()
 {
-    indexValid_ = false;
+    NamesChanged();
     std::stable_sort(items_.begin(), items_.end(),
                      [](const auto& a, const auto& b) { return a->Name < b->Name; });
 }
 
 TLoadSaveItem* TLoadSaveList::Add(std::unique_ptr<TLoadSaveItem> item)
 {
-    indexValid_ = false;
     items_.push_back(std::move(item));
+    if (indexValid_) // an appended name only counts where no earlier one is equal
+        index_.emplace(items_.back()->Name, static_cast<int>(items_.size() - 1));
     return items_.back().get();
 }
 
 TLoadSaveItem* TLoadSaveList::Insert(int index, std::unique_ptr<TLoadSaveItem> item)
 {
-    indexValid_ = false;
+    NamesChanged();
     const size_t at = std::min(static_cast<size_t>(std::max(index, 0)), items_.size());
     return items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), std::move(item))->get();
 }
 
 void TLoadSaveList::Delete(int index)
 {
-    indexValid_ = false;
+    NamesChanged();
     items_.erase(items_.begin() + index);
 }
 
 std::unique_ptr<TLoadSaveItem> TLoadSaveList::Extract(int index)
 {
-    indexValid_ = false;
+    NamesChanged();
     std::unique_ptr<TLoadSaveItem> item = std::move(items_.at(static_cast<size_t>(index)));
     items_.erase(items_.begin() + index);
     return item;
@@ -172,7 +220,7 @@ void TLoadSaveList::Move(int from, int to)
 
 void TLoadSaveList::Clear()
 {
-    indexValid_ = false;
+    NamesChanged();
     items_.clear();
 }
 

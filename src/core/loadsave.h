@@ -94,7 +94,11 @@ public:
 
     // Must be called after an element's Name was changed in place, so that
     // lookups by name see the new name.
-    void NamesChanged() { indexValid_ = false; }
+    void NamesChanged()
+    {
+        indexValid_ = false;
+        scansSinceChange_ = 0;
+    }
 
 protected:
     // Appends an element read by LoadFromStream.
@@ -104,10 +108,18 @@ private:
     int LinearIndexOfName(const std::string& name) const;
 
     std::vector<std::unique_ptr<TLoadSaveItem>> items_;
-    // Lookup by upper-cased name (first element of that name); built on
-    // demand for long lists, dropped whenever the list changes.
-    mutable std::unordered_map<std::string, int> index_;
+    // Lookup by name without regard to case (first element of that name):
+    // built for long lists that are searched repeatedly, dropped whenever the
+    // list changes.
+    struct NameHash {
+        size_t operator()(const std::string& s) const;
+    };
+    struct NameEqual {
+        bool operator()(const std::string& a, const std::string& b) const;
+    };
+    mutable std::unordered_map<std::string, int, NameHash, NameEqual> index_;
     mutable bool indexValid_ = false;
+    mutable int scansSinceChange_ = 0;
 };
 
 } // namespace kestrune

@@ -297,9 +297,6 @@ std::string TQVFileStreamBinary::ReadToken() { return ReadCounted(); }
 
 void TQVFileStreamBinary::WriteToken(std::string_view s) { WriteCounted(s); }
 
-bool IsCounted(const TQVFileStream& stream)
-{
-    return dynamic_cast<const TQVFileStreamBinary*>(&stream) != nullptr;
-}
+bool IsCounted(const TQVFileStream& stream) { return stream.Counted(); }
 
 } // namespace kestrune

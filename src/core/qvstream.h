@@ -90,6 +90,8 @@ public:
     std::string ReadTerminated(unsigned char terminator, bool dropComments);
     virtual std::string ReadToken();
     std::string ReadHeadToken();
+    // Whether strings are written with a length prefix (the counted form).
+    virtual bool Counted() const { return false; }
 
     void WriteByte(unsigned char b);
     void WriteWord(int value);
@@ -105,6 +107,7 @@ public:
 
     std::string ReadToken() override;
     void WriteToken(std::string_view s) override;
+    bool Counted() const override { return true; }
 };
 
 // Whether a stream uses the counted form.

@@ -35,6 +35,35 @@ bool IsPatternChar(char c)
     return v >= 0 && v <= HighestColorValue;
 }
 
+// ------------------------------------------------------------------- TPicture
+
+void TPicture::Request(const Project* project, std::string path, bool elementRelative)
+{
+    if (project)
+        pending_.push_back({project, std::move(path), elementRelative});
+}
+
+void TPicture::Resolve() const
+{
+    std::vector<PendingLoad> loads;
+    loads.swap(pending_);
+    // Only the last request whose file exists decodes anything; the ones
+    // before it are overwritten, the ones after it (missing files) keep it.
+    int last = -1;
+    std::string file;
+    for (int i = static_cast<int>(loads.size()) - 1; i >= 0 && last < 0; --i) {
+        const PendingLoad& load = loads[static_cast<size_t>(i)];
+        file = load.elementRelative ? load.project->ElementPicturePath(load.path) : load.path;
+        if (Project::PictureFileExists(file))
+            last = i;
+    }
+    if (last >= 0)
+        loads[static_cast<size_t>(last)].project->LoadPictureNow(image_, file);
+    const bool missingAfter = last < static_cast<int>(loads.size()) - 1;
+    if (!image_ && missingAfter)
+        image_ = std::make_unique<QImage>(); // what a load of a missing file leaves
+}
+
 // ---------------------------------------------------------------- TListedItem
 
 TListedItem::TListedItem(std::string defName, TListedList* owner, NoDefaultsTag)

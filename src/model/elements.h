@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QImage>
 
@@ -27,7 +28,52 @@ int PatternValue(char c);
 // Whether a character is a valid pattern value (0 to 33) as written.
 bool IsPatternChar(char c);
 
-using TPicture = std::unique_ptr<QImage>;
+// A drawing cache: a ready bitmap or none.
+using TImagePtr = std::unique_ptr<QImage>;
+
+// An element's picture. Loading a picture file only records the request;
+// the file is looked up and decoded when the picture is first used, so a
+// project of thousands of elements loads without decoding their pictures.
+// Requests are carried out in the order they were made, with the same
+// result as loading at once: a missing file keeps what was there, a file
+// that cannot be decoded leaves no picture.
+class TPicture {
+public:
+    TPicture() = default;
+    TPicture& operator=(TImagePtr image)
+    {
+        pending_.clear();
+        image_ = std::move(image);
+        return *this;
+    }
+    void reset() { *this = nullptr; }
+
+    QImage* get() const
+    {
+        if (!pending_.empty())
+            Resolve();
+        return image_.get();
+    }
+    QImage* operator->() const { return get(); }
+    QImage& operator*() const { return *get(); }
+    explicit operator bool() const { return get() != nullptr; }
+
+    // Records a load of a picture file, relative to the project or data
+    // folder of the project (element) or a path of its own.
+    void Request(const Project* project, std::string path, bool elementRelative);
+    bool HasPendingRequests() const { return !pending_.empty(); }
+
+private:
+    struct PendingLoad {
+        const Project* project;
+        std::string path;
+        bool elementRelative;
+    };
+    void Resolve() const;
+
+    mutable TImagePtr image_;
+    mutable std::vector<PendingLoad> pending_;
+};
 
 class TListedItem : public TLoadSaveItem {
 public:
@@ -42,7 +88,7 @@ public:
     TPicture Picture;
     bool Shared = false;
     // Drawing caches of the pattern: [0] zoom 1, [1] the current zoom.
-    std::array<TPicture, 2> PatternPictures;
+    std::array<TImagePtr, 2> PatternPictures;
     TListedList* Owner = nullptr;
     uint8_t PatternCells[PatternMax][PatternMax] = {};
 
@@ -113,7 +159,7 @@ public:
     explicit TWall(TListedList* owner) : TListedItem("wallDef", owner) {}
 
     // [zoom slot][side]: the pattern's first row laid along each side.
-    std::array<std::array<TPicture, 4>, 2> DirectionPictures;
+    std::array<std::array<TImagePtr, 4>, 2> DirectionPictures;
 
     std::pair<int, int> GetPatternSize() const override { return {11, 4}; }
     void Draw(QPainter& canvas, int x, int y, int side, int zoom) override;

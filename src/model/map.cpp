@@ -198,20 +198,39 @@ void TMap::LoadFromBytes(TQVFileStreamBinary& stream, const std::filesystem::pat
 void TMap::SaveToStream(TQVFileStream& stream)
 {
     Project* p = Proj();
-    // Name tables in the order the elements are first met.
-    std::array<std::array<uint8_t, 256>, LayerCount> number{};
-    std::array<std::vector<int>, LayerCount> tables;
+    // Name tables in the order the elements are first met. The values in use
+    // are marked first; the ordered walk then stops once every one of them
+    // has its number.
+    std::array<std::array<uint8_t, 256>, LayerCount> used{};
     for (int x = 0; x < SizeX; ++x) {
         const TMapCell* cells = &Cell(x, 0);
         for (int y = 0; y < SizeY; ++y) {
+            const uint8_t* s = cells[y].Slots;
+            used[0][s[0]] = used[0][s[1]] = used[0][s[2]] = used[0][s[3]] = 1;
+            used[1][s[4]] = 1;
+            used[2][s[5]] = 1;
+            used[3][s[6]] = 1;
+        }
+    }
+    size_t distinct = 0;
+    for (auto& layer : used) {
+        layer[0] = 0;
+        for (uint8_t u : layer)
+            distinct += u;
+    }
+    std::array<std::array<uint8_t, 256>, LayerCount> number{};
+    std::array<std::vector<int>, LayerCount> tables;
+    size_t numbered = 0;
+    for (int x = 0; x < SizeX && numbered < distinct; ++x) {
+        const TMapCell* cells = &Cell(x, 0);
+        for (int y = 0; y < SizeY && numbered < distinct; ++y) {
             for (int slot = 0; slot < 7; ++slot) {
                 const uint8_t v = cells[y].Slots[slot];
-                if (v == 0)
-                    continue;
                 const int layer = LayerOfSlot(slot);
-                if (number[layer][v] == 0) {
+                if (v != 0 && number[layer][v] == 0) {
                     tables[layer].push_back(v);
                     number[layer][v] = static_cast<uint8_t>(tables[layer].size());
+                    ++numbered;
                 }
             }
         }

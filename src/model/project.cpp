@@ -308,16 +308,31 @@ void Project::RemoveFromMaps(int layer, int position)
 
 void Project::LoadElementPicture(TPicture& picture, const std::string& path) const
 {
-    std::string relative = path.substr(0, path.find('|'));
-    relative = relative.substr(0, relative.find(','));
-    relative = ToPlatformSeparators(relative);
-    std::string full = AbsoluteText(ProjectFolder + relative);
-    if (!IsFile(full))
-        full = AbsoluteText(DataFolder + relative);
-    LoadPicture(picture, full);
+    picture.Request(this, path, true);
 }
 
 void Project::LoadPicture(TPicture& picture, const std::string& path) const
+{
+    picture.Request(this, path, false);
+}
+
+std::string Project::ElementPicturePath(const std::string& path) const
+{
+    std::string relative = path.substr(0, path.find('|'));
+    relative = relative.substr(0, relative.find(','));
+    relative = ToPlatformSeparators(relative);
+    const std::string full = AbsoluteText(ProjectFolder + relative);
+    return IsFile(full) ? full : AbsoluteText(DataFolder + relative);
+}
+
+bool Project::PictureFileExists(const std::string& path) { return IsFile(ToPlatformSeparators(path)); }
+
+void Project::LoadElementPictureNow(TImagePtr& picture, const std::string& path) const
+{
+    LoadPictureNow(picture, ElementPicturePath(path));
+}
+
+void Project::LoadPictureNow(TImagePtr& picture, const std::string& path) const
 {
     const std::string file = ToPlatformSeparators(path);
     if (!picture)

@@ -99,8 +99,15 @@ public:
     void RemoveFromMaps(int layer, int position);
 
     // Picture loading: relative to the project folder, else the data folder.
+    // The file is looked up and decoded when the picture is first used.
     void LoadElementPicture(TPicture& picture, const std::string& path) const;
     void LoadPicture(TPicture& picture, const std::string& path) const;
+    // The same at once, on a plain image pointer.
+    void LoadElementPictureNow(TImagePtr& picture, const std::string& path) const;
+    void LoadPictureNow(TImagePtr& picture, const std::string& path) const;
+    // The file an element picture path stands for (project folder first).
+    std::string ElementPicturePath(const std::string& path) const;
+    static bool PictureFileExists(const std::string& path);
 
     // The key of the selected cell of a map for the property grid and the
     // code editor, by the current kind and selection.

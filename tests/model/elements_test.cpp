@@ -238,6 +238,31 @@ TEST_F(PictureRules, DamagedOrUnknownPicturesLeaveNoPicture)
     EXPECT_FALSE(floor->Picture);
 }
 
+TEST_F(PictureRules, RequestsAreCarriedOutInOrderWhenThePictureIsUsed)
+{
+    WritePng(inst.data / "images" / "floors" / "a.png", Qt::green);
+    fs::create_directories(inst.data / "images" / "floors");
+    WriteFile(inst.data / "images" / "floors" / "bad.png", "not a picture");
+    auto* floor = static_cast<TListedItem*>(project->Floors->Add(project->Floors->CreateItem()));
+
+    floor->ParameterChanged("image", "a.png");
+    EXPECT_TRUE(floor->Picture.HasPendingRequests()); // nothing decoded yet
+    floor->ParameterChanged("image", "missing.png");
+    ASSERT_TRUE(floor->Picture);
+    EXPECT_FALSE(floor->Picture.HasPendingRequests());
+    EXPECT_EQ(floor->Picture->pixelColor(0, 0), QColor(Qt::green));
+
+    floor->ParameterChanged("image", "a.png");
+    floor->ParameterChanged("image", "bad.png");
+    EXPECT_FALSE(floor->Picture);
+
+    // A damaged picture followed by a missing one leaves an empty picture.
+    floor->ParameterChanged("image", "bad.png");
+    floor->ParameterChanged("image", "missing.png");
+    ASSERT_TRUE(floor->Picture);
+    EXPECT_TRUE(floor->Picture->isNull());
+}
+
 TEST_F(PictureRules, ElementPicturePathsDropTheFrameAndOffsetPart)
 {
     WritePng(inst.data / "images" / "walls" / "a.png", Qt::yellow);
