@@ -111,6 +111,18 @@ void Project::SetFixedColors()
 
 // ----------------------------------------------------------------------- load
 
+std::array<std::pair<TListedList*, const char*>, 7> Project::LibraryFiles() const
+{
+    // The order in which the libraries are read and written.
+    return {{{Walls.get(), "walls.qv5"},
+             {ItemDefs.get(), "items.qv5"},
+             {Floors.get(), "floors.qv5"},
+             {Ceilings.get(), "ceilings.qv5"},
+             {Objects.get(), "objects.qv5"},
+             {MonsterDefs.get(), "monsters.qv5"},
+             {NpcDefs.get(), "npcs.qv5"}}};
+}
+
 void Project::Load(const std::string& projectFolder)
 {
     loadComplete_ = false;
@@ -135,13 +147,8 @@ void Project::LoadSharedLibraries(const std::string& folder)
 {
     Definitions = std::make_unique<TValList>(DefinitionFile);
     CreateLibraries();
-    Walls->LoadFromFile(folder + "walls.qv5", false);
-    ItemDefs->LoadFromFile(folder + "items.qv5", false);
-    Floors->LoadFromFile(folder + "floors.qv5", false);
-    Ceilings->LoadFromFile(folder + "ceilings.qv5", false);
-    Objects->LoadFromFile(folder + "objects.qv5", false);
-    MonsterDefs->LoadFromFile(folder + "monsters.qv5", false);
-    NpcDefs->LoadFromFile(folder + "npcs.qv5", false);
+    for (const auto& [library, file] : LibraryFiles())
+        library->LoadFromFile(folder + file, false);
     FillLibraryTable();
     SharedNames = std::make_unique<TParList>("names", fs::path(folder + "names.qv5"));
 }
@@ -149,13 +156,8 @@ void Project::LoadSharedLibraries(const std::string& folder)
 void Project::LoadProjectLibraries(const std::string& folder)
 {
     LoadingShared = false;
-    Walls->LoadFromFile(folder + "walls.qv5", false);
-    ItemDefs->LoadFromFile(folder + "items.qv5", false);
-    Floors->LoadFromFile(folder + "floors.qv5", false);
-    Ceilings->LoadFromFile(folder + "ceilings.qv5", false);
-    Objects->LoadFromFile(folder + "objects.qv5", false);
-    MonsterDefs->LoadFromFile(folder + "monsters.qv5", false);
-    NpcDefs->LoadFromFile(folder + "npcs.qv5", false);
+    for (const auto& [library, file] : LibraryFiles())
+        library->LoadFromFile(folder + file, false);
     ProjectNames = std::make_unique<TParList>("names", fs::path(folder + "names.qv5"));
     GameParams = std::make_unique<TParList>("game params", fs::path(folder + "game.qv5"));
     LoadMapColors(folder + "mapColors.qv5");
@@ -211,13 +213,8 @@ void Project::Save()
 void Project::SaveLibraries(const std::string& folder)
 {
     LoadingShared = false;
-    Walls->SaveToFile(folder + "walls.qv5", false);
-    ItemDefs->SaveToFile(folder + "items.qv5", false);
-    Floors->SaveToFile(folder + "floors.qv5", false);
-    Ceilings->SaveToFile(folder + "ceilings.qv5", false);
-    Objects->SaveToFile(folder + "objects.qv5", false);
-    MonsterDefs->SaveToFile(folder + "monsters.qv5", false);
-    NpcDefs->SaveToFile(folder + "npcs.qv5", false);
+    for (const auto& [library, file] : LibraryFiles())
+        library->SaveToFile(folder + file, false);
     if (folder != DataFolder + "def" + PathSeparator()) {
         if (ProjectNames)
             ProjectNames->SaveToFile(folder + "names.qv5", false);

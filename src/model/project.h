@@ -117,6 +117,8 @@ public:
     static std::string ExecutableFolder();
 
 private:
+    // The seven libraries with their file names, in reading and writing order.
+    std::array<std::pair<TListedList*, const char*>, 7> LibraryFiles() const;
     void CreateLibraries();
     void FillLibraryTable();
     bool loadComplete_ = false;
