@@ -263,7 +263,7 @@ TEST(ProjectLoad, GarbageLibraryAndColourFilesNeverCrash)
     std::mt19937 rng(11);
     for (int round = 0; round < 40; ++round) {
         Installation inst;
-        for (const char* f : {"walls.qv5", "floors.qv5", "items.qv5", "npcs.qv5", "names.qv5", "game.qv5"})
+        for (const char* f : {"walls.qv5", "floors.qv5", "items.qv5", "npcs.qv5", "names.qv5", "game.qv5", "mapColors.qv5"})
             WriteFile(inst.GameDef(f), RandomBytes(rng, 400));
         WriteFile(inst.Map("defined.npcs"), RandomBytes(rng, 400));
         WriteFile(inst.Map("m.map"), RandomBytes(rng, 400));
