@@ -217,10 +217,6 @@ bool TListedItem::SetPictureParameter(const std::string& name, const std::string
     return true;
 }
 
-// The pattern drawing and its caches belong to the map renderer.
-void TListedItem::Draw(QPainter&, int, int, int, int) {}
-void TListedItem::PreparePictures() {}
-void TListedItem::DrawPattern(QPainter&, int, int, int, int) {}
 
 // ---------------------------------------------------------------- TListedList
 
@@ -259,9 +255,6 @@ bool TWall::ParameterChanged(const std::string& name, const std::string& value)
     return SetPictureParameter(name, value, "imageFront");
 }
 
-void TWall::Draw(QPainter&, int, int, int, int) {}
-void TWall::PreparePictures() {}
-void TWall::DrawPattern(QPainter&, int, int, int, int) {}
 
 // ------------------------------------------------------------------- TItemDef
 
@@ -279,7 +272,6 @@ bool TItemDef::ParameterChanged(const std::string& name, const std::string& valu
     return true;
 }
 
-void TItemDef::Draw(QPainter&, int, int, int, int) {}
 
 // -------------------------------------------------------------------- TNPCDef
 

@@ -4,6 +4,7 @@
 
 #include "core/loadsave.h"
 #include "core/parlist.h"
+#include "model/canvas.h"
 
 #include <array>
 #include <cstdint>
@@ -12,8 +13,6 @@
 #include <vector>
 
 #include <QImage>
-
-class QPainter;
 
 namespace kestrune {
 
@@ -98,10 +97,10 @@ public:
     virtual std::pair<int, int> GetPatternSize() const { return {0, 0}; } // columns, rows
     virtual void LoadParameters(TQVFileStream& stream, const std::string& defName);
     virtual void SaveParameters(TQVFileStream& stream);
-    virtual void Draw(QPainter& canvas, int x, int y, int orientation, int zoom);
+    virtual void Draw(TCanvas& canvas, int x, int y, int orientation, int zoom);
     virtual bool ParameterChanged(const std::string& name, const std::string& value);
     virtual void PreparePictures();
-    virtual void DrawPattern(QPainter& canvas, int x, int y, int orientation, int zoom);
+    virtual void DrawPattern(TCanvas& canvas, int x, int y, int orientation, int zoom);
 
     // ParameterChanged for every stored parameter, in list order.
     void ApplyParameters();
@@ -162,10 +161,10 @@ public:
     std::array<std::array<TImagePtr, 4>, 2> DirectionPictures;
 
     std::pair<int, int> GetPatternSize() const override { return {11, 4}; }
-    void Draw(QPainter& canvas, int x, int y, int side, int zoom) override;
+    void Draw(TCanvas& canvas, int x, int y, int side, int zoom) override;
     bool ParameterChanged(const std::string& name, const std::string& value) override;
     void PreparePictures() override;
-    void DrawPattern(QPainter& canvas, int x, int y, int side, int zoom) override;
+    void DrawPattern(TCanvas& canvas, int x, int y, int side, int zoom) override;
 };
 
 class TWalls : public TListedList {
@@ -218,7 +217,7 @@ public:
 class TItemDef : public TListedItem {
 public:
     explicit TItemDef(TListedList* owner) : TListedItem("itemDef", owner) {}
-    void Draw(QPainter& canvas, int x, int y, int orientation, int zoom) override;
+    void Draw(TCanvas& canvas, int x, int y, int orientation, int zoom) override;
     bool ParameterChanged(const std::string& name, const std::string& value) override;
 };
 
@@ -233,7 +232,7 @@ public:
 class TMonsterDef : public TListedItem {
 public:
     explicit TMonsterDef(TListedList* owner) : TListedItem("1monsterDef", owner) {}
-    void Draw(QPainter&, int, int, int, int) override {}
+    void Draw(TCanvas&, int, int, int, int) override {}
 
 protected:
     TMonsterDef(std::string defName, TListedList* owner) : TListedItem(std::move(defName), owner) {}

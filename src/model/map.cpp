@@ -353,7 +353,6 @@ void TMap::RecountItems()
     }
 }
 
-void TMap::Draw(QPainter&, int, int, int, int) {}
 
 TItem* TMap::AddItem(TItemDef* def, int x, int y)
 {

@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "model/placements.h"
+#include "model/render.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -98,7 +99,12 @@ public:
     void RecountItems();
 
     // The changed-map mark of the element tree.
-    void Draw(QPainter& canvas, int x, int y, int orientation, int zoom) override;
+    void Draw(TCanvas& canvas, int x, int y, int orientation, int zoom) override;
+    // Draws the cells of a range that lie in the map for a browser kind at
+    // the project's zoom: each cell assembled off-screen, then copied.
+    void DrawArea(TCanvas& canvas, int kind, TCellRange range);
+    // The same drawn straight onto the canvas.
+    void DrawAreaDirect(TCanvas& canvas, int kind, TCellRange range);
 
     // Placements (items and monsters).
     TItem* AddItem(TItemDef* def, int x, int y);
@@ -115,6 +121,7 @@ public:
     static int LayerOfSlot(int slot) { return slot < 4 ? 0 : slot - 3; }
 
 private:
+    void DrawMonsterOutlines(TCanvas& canvas, int zoom) const;
     void LoadFromBytes(TQVFileStreamBinary& stream, const std::filesystem::path& path);
     void InitLists();
 };

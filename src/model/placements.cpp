@@ -54,7 +54,7 @@ bool TItem::ParameterChanged(const std::string& name, const std::string& value)
     return true;
 }
 
-void TItem::Draw(QPainter& canvas, int x, int y, int orientation, int zoom)
+void TItem::Draw(TCanvas& canvas, int x, int y, int orientation, int zoom)
 {
     if (Def)
         Def->Draw(canvas, x, y, orientation, zoom);

@@ -34,7 +34,7 @@ public:
     int X = 0, Y = 0;
     TItemDef* Def = nullptr;
 
-    void Draw(QPainter& canvas, int x, int y, int orientation, int zoom) override;
+    void Draw(TCanvas& canvas, int x, int y, int orientation, int zoom) override;
     bool ParameterChanged(const std::string& name, const std::string& value) override;
     void PreparePictures() override {}
 };
@@ -53,7 +53,7 @@ public:
     TCellRect AreaAt(int x, int y) const;
     void SetArea(const TCellRect& r);
 
-    void Draw(QPainter&, int, int, int, int) override {}
+    void Draw(TCanvas&, int, int, int, int) override {}
     bool ParameterChanged(const std::string& name, const std::string& value) override;
     void PreparePictures() override {}
 

@@ -1,0 +1,83 @@
+#pragma once
+// A drawing surface over a QImage with the few operations the map drawing
+// needs, done pixel by pixel so that every picture is exact: rectangles with
+// a 1-pixel pen and a solid, hollow or hatched brush over a transparent
+// background, pixels, copies that leave out a key colour, and stretching.
+
+#include <cstdint>
+#include <optional>
+
+#include <QImage>
+
+namespace kestrune {
+
+// Colours of the game files: 24 bits, red in the low byte.
+using TColor = uint32_t;
+
+// The QImage pixel of a game colour.
+constexpr QRgb ToRgb(TColor c) { return 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
+constexpr TColor RgbColor(int r, int g, int b)
+{
+    return static_cast<TColor>(r) | (static_cast<TColor>(g) << 8) | (static_cast<TColor>(b) << 16);
+}
+
+// Brushes. The diagonals are named by their lines: backward diagonal runs
+// from top-left to bottom-right, forward diagonal from bottom-left to
+// top-right; both make the cross. Hatch lines repeat every 8 pixels,
+// aligned to the canvas's own origin.
+enum class TBrush { Hollow, Solid, BackwardDiagonal, ForwardDiagonal, DiagonalCross };
+
+class TCanvas {
+public:
+    // How squares of a pattern are painted: into a cached picture every pixel
+    // is set, the key colour included; on the map key-coloured squares are
+    // left out.
+    enum class PatternMode { Cache, Map };
+
+    explicit TCanvas(QImage& image, PatternMode mode = PatternMode::Map);
+
+    QImage& Image() { return image_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    PatternMode Mode() const { return mode_; }
+
+    void SetPixel(int x, int y, QRgb c)
+    {
+        if (x >= 0 && y >= 0 && x < width_ && y < height_)
+            Row(y)[x] = c;
+    }
+    QRgb Pixel(int x, int y) const { return reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x]; }
+
+    // Fills x1 <= x < x2, y1 <= y < y2 (clipped to the canvas).
+    void Fill(int x1, int y1, int x2, int y2, QRgb c);
+    // A rectangle as the map drawing knows it: corners in any order, right
+    // and bottom exclusive; the pen draws the 1-pixel border (none: no
+    // border), the brush fills the inside.
+    void Rectangle(int x1, int y1, int x2, int y2, std::optional<QRgb> pen, TBrush brush, QRgb brushColour = 0);
+    // A line from (x1, y1) towards (x2, y2), horizontal or vertical, without
+    // its last pixel.
+    void Line(int x1, int y1, int x2, int y2, QRgb pen);
+    // A square of a pattern of size s in a game colour.
+    void PatternSquare(int x, int y, int s, QRgb c);
+
+    // Copies a picture with its top-left corner at (x, y).
+    void Copy(const QImage& picture, int x, int y);
+    // The same, leaving out the pixels of the key colour.
+    void CopyKeyed(const QImage& picture, int x, int y, QRgb key);
+    // Stretches a picture over x1 <= x < x2, y1 <= y < y2 (alpha blended).
+    void Stretch(const QImage& picture, int x1, int y1, int x2, int y2);
+
+private:
+    QRgb* Row(int y) { return reinterpret_cast<QRgb*>(image_.scanLine(y)); }
+    void Hatch(int x1, int y1, int x2, int y2, TBrush brush, QRgb c);
+
+    QImage& image_;
+    PatternMode mode_;
+    int width_;
+    int height_;
+};
+
+// The colour that stands for "transparent" in cached pictures (135, 214, 18).
+constexpr TColor KeyColor = 1234567;
+
+} // namespace kestrune
