@@ -1,8 +1,13 @@
 #include "app/toolcommands.h"
 
 #include "core/errors.h"
+#include "core/text.h"
 #include "model/project.h"
 
+#include <QSaveFile>
+#include <QString>
+
+#include <array>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -16,7 +21,9 @@ namespace {
 
 const char* const Usage =
     "usage: kestrune-tool resave PROJECT [--def FILE] [--game]\n"
-    "       kestrune-tool dump   PROJECT [--def FILE] [--game]\n";
+    "       kestrune-tool dump   PROJECT [--def FILE] [--game]\n"
+    "       kestrune-tool render PROJECT MAP OUT.png [--def FILE] [--game] [--zoom Z] [--kind K]\n"
+    "                            [--direct] [--no-floors] [--select X,Y,SIDE] [--face RRGGBB]\n";
 
 // Names a map refers to that the libraries lack resolve to no element; each
 // is reported once.
@@ -42,43 +49,104 @@ struct Options {
     std::string project;
     std::string definitions;
     bool game = false;
+    // render
+    std::string map;
+    std::string out;
+    int zoom = 3;
+    int kind = 2;
+    bool direct = false;
+    bool floors = true;
+    std::optional<std::array<int, 3>> select;
+    TColor face = RgbColor(240, 240, 240);
 };
+
+std::optional<int> Number(const std::string& text, int low, int high)
+{
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const int v = std::stoi(text);
+    return v >= low && v <= high ? std::optional<int>(v) : std::nullopt;
+}
+
+std::optional<TColor> HexColour(const std::string& text)
+{
+    if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return std::nullopt;
+    const unsigned long v = std::stoul(text, nullptr, 16);
+    return RgbColor(static_cast<int>(v >> 16), static_cast<int>((v >> 8) & 0xFF), static_cast<int>(v & 0xFF));
+}
 
 std::optional<Options> ParseArguments(const std::vector<std::string>& args, std::ostream& err)
 {
     Options o;
+    auto fail = [&err](const std::string& message) -> std::optional<Options> {
+        err << "kestrune-tool: " << message << "\n" << Usage;
+        return std::nullopt;
+    };
     if (args.empty()) {
         err << Usage;
         return std::nullopt;
     }
     o.command = args[0];
-    if (o.command != "resave" && o.command != "dump") {
-        err << "kestrune-tool: unknown command \"" << o.command << "\"\n" << Usage;
-        return std::nullopt;
-    }
+    const bool render = o.command == "render";
+    if (o.command != "resave" && o.command != "dump" && !render)
+        return fail("unknown command \"" + o.command + "\"");
+    std::vector<std::string> positional;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
         if (a == "--game") {
             o.game = true;
         } else if (a == "--def") {
-            if (i + 1 >= args.size()) {
-                err << "kestrune-tool: --def needs a file\n" << Usage;
-                return std::nullopt;
-            }
+            if (!hasValue)
+                return fail("--def needs a file");
             o.definitions = args[++i];
+        } else if (render && a == "--direct") {
+            o.direct = true;
+        } else if (render && a == "--no-floors") {
+            o.floors = false;
+        } else if (render && a == "--zoom") {
+            const std::optional<int> z = hasValue ? Number(args[++i], 1, 6) : std::nullopt;
+            if (!z)
+                return fail("--zoom needs a zoom from 1 to 6");
+            o.zoom = *z;
+        } else if (render && a == "--kind") {
+            const std::optional<int> k = hasValue ? Number(args[++i], 0, 7) : std::nullopt;
+            if (!k)
+                return fail("--kind needs a browser kind from 0 to 7");
+            o.kind = *k;
+        } else if (render && a == "--select") {
+            const std::string v = hasValue ? args[++i] : std::string();
+            const size_t c1 = v.find(','), c2 = c1 == std::string::npos ? c1 : v.find(',', c1 + 1);
+            std::optional<int> x, y, side;
+            if (c2 != std::string::npos) {
+                x = Number(v.substr(0, c1), 0, 255);
+                y = Number(v.substr(c1 + 1, c2 - c1 - 1), 0, 255);
+                side = Number(v.substr(c2 + 1), 0, 3);
+            }
+            if (!x || !y || !side)
+                return fail("--select needs X,Y,SIDE (cells 0 to 255, sides 0 to 3)");
+            o.select = std::array<int, 3>{*x, *y, *side};
+        } else if (render && a == "--face") {
+            const std::optional<TColor> face = hasValue ? HexColour(args[++i]) : std::nullopt;
+            if (!face)
+                return fail("--face needs a colour written RRGGBB in hexadecimal");
+            o.face = *face;
         } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
-            err << "kestrune-tool: unknown option \"" << a << "\"\n" << Usage;
-            return std::nullopt;
-        } else if (o.project.empty()) {
-            o.project = a;
+            return fail("unknown option \"" + a + "\"");
         } else {
-            err << "kestrune-tool: more than one project given\n" << Usage;
-            return std::nullopt;
+            positional.push_back(a);
         }
     }
-    if (o.project.empty()) {
-        err << "kestrune-tool: no project given\n" << Usage;
-        return std::nullopt;
+    const size_t wanted = render ? 3 : 1;
+    if (positional.size() < wanted)
+        return fail(render ? "render needs PROJECT, MAP and OUT.png" : "no project given");
+    if (positional.size() > wanted)
+        return fail("too many arguments");
+    o.project = positional[0];
+    if (render) {
+        o.map = positional[1];
+        o.out = positional[2];
     }
     return o;
 }
@@ -182,6 +250,57 @@ void OptionalPairs(const TParList* list, std::ostream& out)
         out << "null";
 }
 
+// Draws a whole map as the map view shows it and writes it as PNG, through
+// a temporary file so that a failure leaves no file behind.
+bool RenderMap(Project& project, const Options& o, std::ostream& err)
+{
+    TMap* map = nullptr;
+    for (int i = 0; i < project.Maps->Count() && !map; ++i)
+        if (SameText(project.Maps->MapAt(i)->Name, o.map))
+            map = project.Maps->MapAt(i);
+    if (!map) {
+        err << "The project has no map named " << o.map << ".\n";
+        return false;
+    }
+    project.Zoom = o.zoom;
+    project.CurrentKind = o.kind;
+    project.PaintFloors = o.floors;
+    project.MapDirectDraw = o.direct;
+    project.FaceColor = o.face;
+    project.MapColors[0] = o.face;
+    for (TListedList* library : {static_cast<TListedList*>(project.Walls.get()),
+                                 static_cast<TListedList*>(project.Floors.get()),
+                                 static_cast<TListedList*>(project.Ceilings.get()),
+                                 static_cast<TListedList*>(project.Objects.get())})
+        PrepareAllPictures(*library);
+    if (o.select) {
+        map->SelX = (*o.select)[0];
+        map->SelY = (*o.select)[1];
+        map->SelSide = (*o.select)[2];
+    }
+    const int c = CellUnits * o.zoom;
+    QImage image(map->SizeX * c, map->SizeY * c, QImage::Format_RGB32);
+    if (image.isNull()) {
+        err << "There is not enough memory for a picture of " << map->SizeX * c << " x " << map->SizeY * c
+            << " pixels.\n";
+        return false;
+    }
+    image.fill(ToRgb(o.face));
+    TCanvas canvas(image);
+    const TCellRange all{0, map->SizeX - 1, 0, map->SizeY - 1};
+    if (o.direct)
+        map->DrawAreaDirect(canvas, o.kind, all);
+    else
+        map->DrawArea(canvas, o.kind, all);
+
+    QSaveFile file(QString::fromLocal8Bit(o.out.c_str()));
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
+        err << FormatMessage("Cannot create file %s", o.out) << '\n';
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::string JsonString(const std::string& bytes)
@@ -268,11 +387,15 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         project.LibMode = o->game;
         project.CurrentKind = o->game ? 1 : 0;
         project.Chooser = &chooser;
+        project.FaceColor = o->face;
         project.Load(o->project);
         for (const std::string& warning : project.Warnings)
             err << warning << '\n';
         if (o->command == "resave") {
             project.Save();
+        } else if (o->command == "render") {
+            if (!RenderMap(project, *o, err))
+                return 1;
         } else {
             DumpProject(project, out);
             out.flush();
