@@ -5,6 +5,8 @@
 
 #include <QPainter>
 
+static_assert(kestrune::TCanvas::KeyRgb == kestrune::ToRgb(kestrune::KeyColor), "key colour pixel");
+
 namespace kestrune {
 
 TCanvas::TCanvas(QImage& image, PatternMode mode) : image_(image), mode_(mode)
@@ -74,13 +76,6 @@ void TCanvas::Line(int x1, int y1, int x2, int y2, QRgb pen)
         else
             Fill(x1, y2 + 1, x1 + 1, y1 + 1, pen);
     }
-}
-
-void TCanvas::PatternSquare(int x, int y, int s, QRgb c)
-{
-    if (mode_ == PatternMode::Map && c == ToRgb(KeyColor))
-        return;
-    Fill(x, y, x + s, y + s, c);
 }
 
 void TCanvas::Copy(const QImage& picture, int x, int y)

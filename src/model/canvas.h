@@ -57,8 +57,21 @@ public:
     // A line from (x1, y1) towards (x2, y2), horizontal or vertical, without
     // its last pixel.
     void Line(int x1, int y1, int x2, int y2, QRgb pen);
-    // A square of a pattern of size s in a game colour.
-    void PatternSquare(int x, int y, int s, QRgb c);
+    // A square of a pattern of size s in a colour.
+    void PatternSquare(int x, int y, int s, QRgb c)
+    {
+        if (mode_ == PatternMode::Map && c == KeyRgb)
+            return;
+        if (x < 0 || y < 0 || x + s > width_ || y + s > height_) {
+            Fill(x, y, x + s, y + s, c);
+            return;
+        }
+        for (int row = y; row < y + s; ++row) {
+            QRgb* p = Row(row) + x;
+            for (int i = 0; i < s; ++i)
+                p[i] = c;
+        }
+    }
 
     // Copies a picture with its top-left corner at (x, y).
     void Copy(const QImage& picture, int x, int y);
@@ -66,6 +79,8 @@ public:
     void CopyKeyed(const QImage& picture, int x, int y, QRgb key);
     // Stretches a picture over x1 <= x < x2, y1 <= y < y2 (alpha blended).
     void Stretch(const QImage& picture, int x1, int y1, int x2, int y2);
+
+    static constexpr QRgb KeyRgb = 0xFF87D612u; // the key colour as a pixel
 
 private:
     QRgb* Row(int y) { return reinterpret_cast<QRgb*>(image_.scanLine(y)); }

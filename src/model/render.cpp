@@ -10,12 +10,17 @@ namespace {
 
 constexpr int MaxCells = TMap::MaxSize;
 
-QRgb PatternColor(const Project* p, int v)
-{
-    if (v >= 1 && v <= 33 && p)
-        return ToRgb(p->MapColors[static_cast<size_t>(v)]);
-    return ToRgb(KeyColor);
-}
+// The pixel of every pattern value: the map colours, the key colour for 0.
+struct PatternPalette {
+    QRgb colours[34];
+    explicit PatternPalette(const Project* p)
+    {
+        colours[0] = ToRgb(KeyColor);
+        for (int v = 1; v < 34; ++v)
+            colours[v] = p ? ToRgb(p->MapColors[static_cast<size_t>(v)]) : ToRgb(KeyColor);
+    }
+    QRgb operator[](uint8_t v) const { return v < 34 ? colours[v] : colours[0]; }
+};
 
 TBrush MarkBrush(bool events, bool params)
 {
@@ -131,10 +136,10 @@ void TListedItem::PreparePictures()
 void TListedItem::DrawPattern(TCanvas& canvas, int x, int y, int, int zoom)
 {
     const auto [columns, rows] = GetPatternSize();
-    const Project* p = Proj();
+    const PatternPalette palette(Proj());
     for (int r = 0; r < rows; ++r)
         for (int q = 0; q < columns; ++q)
-            canvas.PatternSquare(x + q * zoom, y + r * zoom, zoom, PatternColor(p, PatternCells[r][q]));
+            canvas.PatternSquare(x + q * zoom, y + r * zoom, zoom, palette[PatternCells[r][q]]);
 }
 
 void TListedItem::Draw(TCanvas& canvas, int x, int y, int orientation, int zoom)
@@ -171,9 +176,9 @@ void TWall::DrawPattern(TCanvas& canvas, int x, int y, int side, int zoom)
 {
     const bool across = side == 0 || side == 2;
     const int dx = across ? 1 : 0, dy = across ? 0 : 1;
-    const Project* p = Proj();
+    const PatternPalette palette(Proj());
     for (int q = 0; q < 11; ++q)
-        canvas.PatternSquare((x + q * dx) * zoom, (y + q * dy) * zoom, zoom, PatternColor(p, PatternCells[0][q]));
+        canvas.PatternSquare((x + q * dx) * zoom, (y + q * dy) * zoom, zoom, palette[PatternCells[0][q]]);
 }
 
 void TWall::Draw(TCanvas& canvas, int x, int y, int side, int zoom)
