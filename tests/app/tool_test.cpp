@@ -1,5 +1,6 @@
 #include "app/toolcommands.h"
 #include "model/model_test_util.h"
+#include "model/render.h"
 
 #include <gtest/gtest.h>
 
@@ -119,6 +120,72 @@ TEST_F(ToolProject, FailuresExitWithOneAndWriteNothing)
     r = Tool({"dump", (inst.dir / "nowhere.game").string(), "--def", Def()});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("does not exist"), std::string::npos);
+}
+
+} // namespace
+} // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+class RenderCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WriteFile(inst.DataDef("walls.qv5"), Library(Element("Stone", Rows(4, "AAAAAAAAAAA"))));
+        WriteFile(inst.DataDef("floors.qv5"), Library(Element("Grass", Rows(11, "33333333333"))));
+        std::string map = Bytes("02 00 01") + C("Stone") + Bytes("01") + C("Grass") + Bytes("00 00") + W(2) + W(2);
+        map += Bytes("00 00 01 00 01 00 00 00") + std::string(24, '\0'); // cell (0, 0): wall on side 0, grass
+        map += Bytes("00") + W(0) + C("sizeX") + C("2") + C("sizeY") + C("2") + Bytes("00") + W(0);
+        WriteFile(inst.Map("Yard.map"), map);
+    }
+    ToolRun Render(std::vector<std::string> extra)
+    {
+        std::vector<std::string> args = {"render", inst.GameFolder(), "yard", (inst.dir / "out.png").string(),
+                                         "--def", Def()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return Tool(args);
+    }
+    QImage Output() { return QImage(QString::fromStdString((inst.dir / "out.png").string())); }
+    Installation inst;
+};
+
+TEST_F(RenderCommand, DrawsTheMapAsThePngOfItsCells)
+{
+    const ToolRun r = Render({"--zoom", "2", "--kind", "1", "--select", "1,1,2", "--face", "102030"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QImage image = Output();
+    ASSERT_EQ(image.size(), QSize(52, 52));
+    const QRgb face = qRgb(0x10, 0x20, 0x30);
+    EXPECT_EQ(image.pixel(5, 40), qRgb(0, 128, 0));   // grass of cell (0, 0), the lower row
+    EXPECT_EQ(image.pixel(5, 26), qRgb(255, 0, 0));   // its wall on side 0
+    EXPECT_EQ(image.pixel(40, 13), face);             // cell (1, 1) is empty
+    EXPECT_EQ(image.pixel(30, 25), qRgb(255, 0, 0));  // the selected side 2 of cell (1, 1)
+    EXPECT_EQ(image.pixel(0, 0), ToRgb(GridColor) | 0xFF000000u);
+
+    ASSERT_EQ(Render({"--no-floors", "--direct"}).status, 0);
+    EXPECT_EQ(Output().size(), QSize(78, 78));
+    EXPECT_NE(Output().pixel(10, 60), qRgb(0, 128, 0));
+}
+
+TEST_F(RenderCommand, BadRequestsWriteNothing)
+{
+    for (const std::vector<std::string>& extra :
+         std::vector<std::vector<std::string>>{{"--zoom", "7"}, {"--zoom", "x"}, {"--kind", "8"}, {"--select", "1,2"},
+                                               {"--select", "1,2,4"}, {"--face", "12345"}, {"--face", "GG0000"},
+                                               {"--direct", "--shiny"}}) {
+        const ToolRun r = Render(extra);
+        EXPECT_EQ(r.status, 1) << extra[0];
+        EXPECT_FALSE(r.err.empty());
+    }
+    ToolRun r = Tool({"render", inst.GameFolder(), "Meadow", (inst.dir / "out.png").string(), "--def", Def()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Meadow"), std::string::npos);
+    r = Tool({"render", inst.GameFolder(), "Yard", (inst.dir / "no" / "out.png").string(), "--def", Def()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Cannot create file"), std::string::npos);
+    EXPECT_EQ(Tool({"render", inst.GameFolder(), "Yard"}).status, 1);
+    EXPECT_FALSE(fs::exists(inst.dir / "out.png"));
 }
 
 } // namespace
