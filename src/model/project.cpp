@@ -131,7 +131,13 @@ void Project::Load(const std::string& projectFolder)
     if (DataEditMode)
         LoadingShared = false;
     const std::string def = "def" + PathSeparator();
+    auto progress = [this](const std::string& text) {
+        if (Progress)
+            Progress(text);
+    };
+    progress("game data from " + DataFolder);
     LoadSharedLibraries(DataFolder + def);
+    progress("game data from " + ProjectFolder);
     if (!DataEditMode) {
         LoadProjectLibraries(ProjectFolder + def);
     } else {
@@ -139,6 +145,7 @@ void Project::Load(const std::string& projectFolder)
         // saving writes back what it holds.
         LoadMapColors(ProjectFolder + def + "mapColors.qv5");
     }
+    progress("maps " + ProjectFolder);
     LoadMaps(ProjectFolder + "maps" + PathSeparator());
     loadComplete_ = true;
 }

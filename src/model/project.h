@@ -72,6 +72,9 @@ public:
     // Problems that did not stop the load (a map file refused), for the
     // caller to show.
     std::vector<std::string> Warnings;
+    // Told the phase of the load as it begins: "game data from " + the data
+    // folder, "game data from " + the project folder, "maps " + the project folder.
+    std::function<void(const std::string&)> Progress;
 
     // ---- load and save ----
     // The whole load, in its fixed order. Throws KestruneError when a step

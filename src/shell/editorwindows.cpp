@@ -1,0 +1,35 @@
+#include "shell/editorwindows.h"
+
+#include "shell/config.h"
+#include "shell/expandededit.h"
+#include "shell/laterwindows.h"
+#include "shell/logo.h"
+#include "shell/mainwindow.h"
+#include "shell/selectproject.h"
+#include "shell/selectreplace.h"
+
+namespace kestrune {
+
+TEditorWindows::TEditorWindows(UserDialogs& dialogs) : dialogs_(dialogs) {}
+
+TEditorWindows::~TEditorWindows()
+{
+    // The main window first: it refers to the others.
+    Main.reset();
+}
+
+void TEditorWindows::CreateAll()
+{
+    Main = std::make_unique<TForm1>(dialogs_, *this);
+    DataModule = std::make_unique<Tdm>();
+    SelectProject = std::make_unique<TfrmSelectProject>(dialogs_);
+    ExpandedEdit = std::make_unique<TfrmExpandedEdit>();
+    SelectReplace = std::make_unique<TForm2>();
+    Help = std::make_unique<TForm3>();
+    CodeEdit = std::make_unique<TfrmCodeEdit>();
+    Logo = std::make_unique<TfrmLogo>();
+    Config = std::make_unique<TfrmConfig>();
+    ParamEdit = std::make_unique<TfrmParamEdit>();
+}
+
+} // namespace kestrune

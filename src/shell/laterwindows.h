@@ -1,0 +1,64 @@
+#pragma once
+// The windows whose content is still to come: the language help, the code
+// editor and the parameters editor. Each holds its caption and the
+// operations the main window calls, so that start-up, saving and the menus
+// run through them already.
+
+#include <QWidget>
+
+#include <string>
+
+namespace kestrune {
+
+class Project;
+class TParList;
+
+// "QV5Lang help".
+class TForm3 : public QWidget {
+public:
+    explicit TForm3(QWidget* parent = nullptr) : QWidget(parent, Qt::Window)
+    {
+        setWindowTitle(QStringLiteral("QV5Lang help"));
+    }
+    // Reads the help pages of a document set and builds the function index.
+    void LoadHelp(const std::string& docName) { DocName = docName; }
+    std::string DocName;
+};
+
+// "Code editor": docked into the main window's code area at start-up.
+class TfrmCodeEdit : public QWidget {
+public:
+    explicit TfrmCodeEdit(QWidget* parent = nullptr) : QWidget(parent, Qt::Window)
+    {
+        setWindowTitle(QStringLiteral("Code editor"));
+    }
+    // Moves the editor's controls into an area of the main window.
+    void DockInto(QWidget* area) { DockedIn = area; }
+    // Stores the text being edited into its list.
+    void SaveCurrent() {}
+    // Fills the list of known names from the project.
+    void RefreshNames(const Project&) {}
+    // Opens the editor of the game's names.
+    void ShowNamesEditor() {}
+    void SetAddParentheses(bool on) { AddParentheses = on; }
+    void SetCompletionDelay(int ms) { CompletionDelay = ms; }
+    // Whether its text control has the keyboard focus.
+    bool TextHasFocus() const { return false; }
+
+    QWidget* DockedIn = nullptr;
+    bool AddParentheses = true;
+    int CompletionDelay = 400;
+};
+
+// "Parameters editor".
+class TfrmParamEdit : public QWidget {
+public:
+    explicit TfrmParamEdit(QWidget* parent = nullptr) : QWidget(parent, Qt::Window)
+    {
+        setWindowTitle(QStringLiteral("Parameters editor"));
+    }
+    // Edits a whole list in a grid window with the given caption.
+    void EditList(TParList*, const std::string&) {}
+};
+
+} // namespace kestrune

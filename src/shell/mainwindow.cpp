@@ -1,0 +1,695 @@
+#include "shell/mainwindow.h"
+
+#include "controls/userdialogs.h"
+#include "core/errors.h"
+#include "shell/config.h"
+#include "shell/editorwindows.h"
+#include "shell/icons.h"
+#include "shell/laterwindows.h"
+#include "shell/logo.h"
+#include "shell/selectproject.h"
+#include "shell/selectreplace.h"
+#include "shell/settings.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTabBar>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace kestrune {
+
+namespace {
+
+// Design geometry of the main window.
+constexpr int DesignWidth = 751, DesignHeight = 576, DesignLeft = 266, DesignTop = 158;
+constexpr int DesignPaleteWidth = 233, DesignPropertiesWidth = 186, DesignPropertiesHeight = 149;
+constexpr int MinimumVisualHeight = 30;
+
+struct KindEntry {
+    const char* caption;
+    const char* hint;
+};
+// The big toolbar's kind buttons, by kind index.
+constexpr KindEntry KindButtons[TForm1::KindCount] = {
+    {"Maps", "Maps & Game"}, {"Walls", "Walls"},   {"Floors", "Floors"}, {"Ceilings", "Ceilings"},
+    {"Objects", "Objects"},  {"Items", "Items"},   {"Monst.", "Monsters"}, {"NPC", "NPCs"},
+};
+
+// The "Edit mode" menu's kind entries in menu order, with their kinds.
+struct KindMenuEntry {
+    const char* caption;
+    int kind;
+    const char* shortcut;
+};
+constexpr KindMenuEntry KindMenu[TForm1::KindCount] = {
+    {"&Map", 0, "Alt+M"},     {"&Walls", 1, "Alt+W"},     {"&Ceilings", 3, "Alt+C"}, {"&Floors", 2, "Alt+F"},
+    {"&Items", 5, "Alt+I"},   {"&Objects", 4, "Alt+O"},   {"Mon&sters", 6, "Alt+S"}, {"&NPC", 7, "Alt+N"},
+};
+
+QLabel* TitleBar(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setAutoFillBackground(true);
+    label->setMargin(1);
+    return label;
+}
+
+void PaintTitle(QLabel* label, bool active)
+{
+    QPalette pal = label->palette();
+    const QPalette app = QApplication::palette();
+    pal.setColor(QPalette::Window, active ? app.color(QPalette::Highlight) : app.color(QPalette::Mid));
+    pal.setColor(QPalette::WindowText, active ? app.color(QPalette::HighlightedText) : app.color(QPalette::Window));
+    label->setPalette(pal);
+    label->setProperty("active", active);
+}
+
+} // namespace
+
+// --------------------------------------------------------------------- create
+
+TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
+    : DefinitionFile(std::filesystem::path(Project::ExecutableFolder()) / "qv5game.def"),
+      dialogs_(dialogs), windows_(windows), project_(std::make_unique<Project>())
+{
+    setWindowTitle(QStringLiteral("Kestrune Game Editor - v0.9"));
+    project_->FaceColor = [] {
+        const QColor face = QApplication::palette().color(QPalette::Button);
+        return RgbColor(face.red(), face.green(), face.blue());
+    }();
+    project_->SetFixedColors();
+    BuildMenus();
+    BuildBigToolbar();
+    BuildPanels();
+    SelectProject = [this](const TCommandLine& c) -> std::optional<std::string> {
+        TfrmSelectProject& select = *windows_.SelectProject;
+        if (c.PresetGiven)
+            select.SetFolderText(c.PresetFolder);
+        if (select.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return select.ProjectFolder();
+    };
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) { UpdateTitleBars(); });
+    ReadSettings();
+}
+
+TForm1::~TForm1() = default;
+
+QAction* TForm1::MenuAction(const std::string& caption) const
+{
+    for (QAction* a : allActions_)
+        if (FromQ(a->text()) == caption)
+            return a;
+    return nullptr;
+}
+
+void TForm1::BuildMenus()
+{
+    auto add = [this](QMenu* menu, const char* caption, const char* shortcut, auto slot) {
+        QAction* a = menu->addAction(QString::fromLatin1(caption));
+        if (shortcut)
+            a->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
+        connect(a, &QAction::triggered, this, slot);
+        allActions_.push_back(a);
+        return a;
+    };
+
+    QMenu* projectMenu = menuBar()->addMenu(QStringLiteral("Project"));
+    add(projectMenu, "Game params", nullptr, [this] {
+        if (project_->GameParams)
+            windows_.ParamEdit->EditList(project_->GameParams.get(), "Game parameters");
+    });
+    add(projectMenu, "Game names", nullptr, [this] { windows_.CodeEdit->ShowNamesEditor(); });
+    add(projectMenu, "All level variables", nullptr, [] {});
+    add(projectMenu, "Save", "Ctrl+S", [this] { SaveProject(); });
+    add(projectMenu, "Exit", "Alt+X", [this] { close(); });
+
+    QMenu* modeMenu = menuBar()->addMenu(QStringLiteral("Edit mode"));
+    auto* kinds = new QActionGroup(this);
+    kindActions_.assign(KindCount, nullptr);
+    for (const KindMenuEntry& e : KindMenu) {
+        const int kind = e.kind;
+        QAction* a = add(modeMenu, e.caption, e.shortcut, [this, kind] { SelectKind(kind); });
+        a->setCheckable(true);
+        kinds->addAction(a);
+        kindActions_[static_cast<size_t>(kind)] = a;
+    }
+    modeMenu->addSeparator();
+    paintFloorsAction_ = add(modeMenu, "Paint floors", nullptr, [this](bool on) { SetPaintFloors(on); });
+    paintFloorsAction_->setCheckable(true);
+    paintFloorsAction_->setChecked(true);
+    libModeAction_ = add(modeMenu, "Lib/Edit mode", "F5", [this] {
+        // Pressing the (possibly hidden) "Lib" button.
+        SetLibMode(!project_->LibMode);
+    });
+    libModeAction_->setCheckable(true);
+    add(modeMenu, "Code/map mode", "Alt+Return", [this] { CodeMapMode(); });
+    add(modeMenu, "Both mode", "F10", [this] { BothMode(); });
+
+    QMenu* zoomMenu = menuBar()->addMenu(QStringLiteral("Zoom"));
+    add(zoomMenu, "Increase", "Ctrl+9", [this] { SetZoom(project_->Zoom + 1); });
+    add(zoomMenu, "Decrease", "Ctrl+0", [this] { SetZoom(project_->Zoom - 1); });
+    zoomMenu->addSeparator();
+    auto* zooms = new QActionGroup(this);
+    static const char* const ZoomCaptions[6] = {"&1", "&2", "&3", "&4", "&5", "&6"};
+    static const char* const ZoomKeys[6] = {"Ctrl+1", "Ctrl+2", "Ctrl+3", "Ctrl+4", "Ctrl+5", "Ctrl+6"};
+    for (int z = 1; z <= 6; ++z) {
+        QAction* a = add(zoomMenu, ZoomCaptions[z - 1], ZoomKeys[z - 1], [this, z] { SetZoom(z); });
+        a->setCheckable(true);
+        zooms->addAction(a);
+        zoomActions_.push_back(a);
+    }
+
+    QMenu* toolsMenu = menuBar()->addMenu(QStringLiteral("Tools"));
+    add(toolsMenu, "Editor configuration", nullptr, [this] { OpenConfiguration(); });
+
+    QAction* about = menuBar()->addAction(QStringLiteral("About"));
+    connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
+    allActions_.push_back(about);
+}
+
+void TForm1::BuildBigToolbar()
+{
+    bigToolbar_ = addToolBar(QStringLiteral("Main"));
+    bigToolbar_->setMovable(false);
+    bigToolbar_->setFloatable(false);
+    bigToolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    auto button = [this](int index, const char* caption, const char* hint) {
+        auto* b = new QToolButton(bigToolbar_);
+        b->setText(QString::fromLatin1(caption));
+        b->setToolTip(hint ? QString::fromLatin1(hint) : QString::fromLatin1(caption));
+        b->setIcon(ToolbarIcon(index, 32));
+        b->setAutoRaise(true);
+        return b;
+    };
+    auto* kinds = new QActionGroup(this);
+    kinds->setExclusive(true);
+    for (int kind = 0; kind < KindCount; ++kind) {
+        QToolButton* b = button(kind, KindButtons[kind].caption, KindButtons[kind].hint);
+        b->setCheckable(true);
+        b->setAutoExclusive(true);
+        connect(b, &QToolButton::clicked, this, [this, kind] { SelectKind(kind); });
+        QAction* a = bigToolbar_->addWidget(b);
+        if (kind == 0)
+            mapsAction_ = a;
+        kindButtons_.push_back(b);
+    }
+    kindButtons_[0]->setChecked(true);
+    namesButton_ = button(8, "Names", nullptr);
+    namesButton_->setToolTip(QString());
+    connect(namesButton_, &QToolButton::clicked, this, [this] { MenuAction("Game params")->trigger(); });
+    bigToolbar_->addWidget(namesButton_);
+    libSeparator_ = bigToolbar_->addSeparator();
+    libButton_ = button(9, "Lib", nullptr);
+    libButton_->setToolTip(QString());
+    libButton_->setCheckable(true);
+    connect(libButton_, &QToolButton::clicked, this, [this](bool on) { SetLibMode(on); });
+    libAction_ = bigToolbar_->addWidget(libButton_);
+    saveButton_ = button(10, "Save", nullptr);
+    saveButton_->setToolTip(QString());
+    connect(saveButton_, &QToolButton::clicked, this, [this] { SaveProject(); });
+    bigToolbar_->addWidget(saveButton_);
+    SetBigIcons(true);
+}
+
+void TForm1::SetBigIcons(bool big)
+{
+    bigIcons_ = big;
+    const int size = big ? 32 : 16;
+    bigToolbar_->setIconSize(QSize(size, size));
+    std::vector<QToolButton*> all = kindButtons_;
+    all.insert(all.end(), {namesButton_, libButton_, saveButton_});
+    for (size_t i = 0; i < all.size(); ++i) {
+        all[i]->setIcon(ToolbarIcon(static_cast<int>(i), size));
+        all[i]->setIconSize(QSize(size, size));
+        all[i]->setFixedSize(size + 6, size + 6);
+    }
+}
+
+void TForm1::BuildPanels()
+{
+    auto* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    mainSplitter_ = new QSplitter(Qt::Horizontal, central);
+    mainSplitter_->setChildrenCollapsible(false);
+
+    // Left panel: small toolbar with the zoom, map chooser, element tree.
+    leftPanel_ = new QWidget(mainSplitter_);
+    auto* left = new QVBoxLayout(leftPanel_);
+    left->setContentsMargins(0, 0, 0, 0);
+    left->setSpacing(1);
+    auto* smallBar = new QToolBar(leftPanel_);
+    smallBar->setIconSize(QSize(16, 16));
+    smallBar->addAction(QStringLiteral("+"))->setToolTip(QStringLiteral("Add"));
+    smallBar->addAction(QStringLiteral("-"))->setToolTip(QStringLiteral("Remove"));
+    smallBar->addAction(QStringLiteral("R"))->setToolTip(QStringLiteral("Rename"));
+    smallBar->addWidget(new QLabel(QStringLiteral("   Zoom :"), smallBar));
+    zoomSpin_ = new QSpinBox(smallBar);
+    zoomSpin_->setRange(1, 6);
+    zoomSpin_->setValue(project_->Zoom);
+    connect(zoomSpin_, qOverload<int>(&QSpinBox::valueChanged), this, [this](int z) { SetZoom(z); });
+    smallBar->addWidget(zoomSpin_);
+    left->addWidget(smallBar);
+    mapChooser_ = new QComboBox(leftPanel_);
+    left->addWidget(mapChooser_);
+    tree_ = new QTreeWidget(leftPanel_);
+    tree_->setHeaderHidden(true);
+    left->addWidget(tree_, 1);
+
+    // Right side: the visual area above the code area.
+    codeSplitter_ = new QSplitter(Qt::Vertical, mainSplitter_);
+    codeSplitter_->setChildrenCollapsible(false);
+    visualArea_ = new QWidget(codeSplitter_);
+    auto* visualLayout = new QHBoxLayout(visualArea_);
+    visualLayout->setContentsMargins(0, 0, 0, 0);
+    visualSplitter_ = new QSplitter(Qt::Horizontal, visualArea_);
+    visualSplitter_->setChildrenCollapsible(false);
+    visualLayout->addWidget(visualSplitter_);
+    mapArea_ = new QScrollArea(visualSplitter_);
+    mapArea_->setBackgroundRole(QPalette::Button);
+    mapArea_->setAutoFillBackground(true);
+    columnSplitter_ = new QSplitter(Qt::Vertical, visualSplitter_);
+    columnSplitter_->setChildrenCollapsible(false);
+    elementPanel_ = new QWidget(columnSplitter_);
+    auto* elements = new QVBoxLayout(elementPanel_);
+    elements->setContentsMargins(0, 0, 0, 0);
+    elements->setSpacing(0);
+    elementsTitle_ = TitleBar(QStringLiteral(" Elements"), elementPanel_);
+    elements->addWidget(elementsTitle_);
+    elementList_ = new QListWidget(elementPanel_);
+    elements->addWidget(elementList_, 1);
+    propertyPanel_ = new QWidget(columnSplitter_);
+    auto* properties = new QVBoxLayout(propertyPanel_);
+    properties->setContentsMargins(0, 0, 0, 0);
+    properties->setSpacing(0);
+    propertiesTitle_ = TitleBar(QStringLiteral(" Properties"), propertyPanel_);
+    properties->addWidget(propertiesTitle_);
+    propertyTabs_ = new QTabBar(propertyPanel_);
+    propertyTabs_->addTab(QStringLiteral("Properties"));
+    propertyTabs_->addTab(QStringLiteral("Events"));
+    properties->addWidget(propertyTabs_);
+    auto* grid = new QTableWidget(0, 2, propertyPanel_);
+    grid->horizontalHeader()->hide();
+    grid->verticalHeader()->hide();
+    grid->horizontalHeader()->setStretchLastSection(true);
+    properties->addWidget(grid, 1);
+    codeArea_ = new QWidget(codeSplitter_);
+    codeArea_->setMinimumHeight(MinimumVisualHeight);
+    visualArea_->setMinimumHeight(0);
+    connect(codeSplitter_, &QSplitter::splitterMoved, this, [this] {
+        if (ViewMode() == 2 && visualArea_->isVisible() && !changingMode_)
+            VisualHeight = visualArea_->height();
+    });
+
+    outer->addWidget(mainSplitter_, 1);
+
+    // Bottom strip: view-mode tabs and the status text.
+    auto* bottom = new QWidget(central);
+    auto* strip = new QHBoxLayout(bottom);
+    strip->setContentsMargins(0, 0, 0, 0);
+    viewTabs_ = new QTabBar(bottom);
+    viewTabs_->setShape(QTabBar::RoundedSouth);
+    viewTabs_->addTab(QStringLiteral("Visual"));
+    viewTabs_->addTab(QStringLiteral("Code edit"));
+    viewTabs_->addTab(QStringLiteral("Both"));
+    viewTabs_->setCurrentIndex(2); // the design layout is "Both"
+    connect(viewTabs_, &QTabBar::currentChanged, this, [this](int mode) { SetViewMode(mode); });
+    strip->addWidget(viewTabs_);
+    status_ = new QLabel(bottom);
+    status_->setFrameShape(QFrame::StyledPanel);
+    strip->addWidget(status_, 1);
+    outer->addWidget(bottom);
+
+    setCentralWidget(central);
+    mainSplitter_->setSizes({DesignPaleteWidth, DesignWidth - DesignPaleteWidth});
+    visualSplitter_->setSizes({300, DesignPropertiesWidth});
+    columnSplitter_->setSizes({DesignPropertiesHeight, 250});
+    PaintTitle(propertiesTitle_, false);
+    PaintTitle(elementsTitle_, false);
+}
+
+void TForm1::ReadSettings()
+{
+    auto s = TSettings::OpenSettings();
+    const int width = s->ReadInteger(Section, "width", DesignWidth);
+    const int height = s->ReadInteger(Section, "height", DesignHeight);
+    const int top = s->ReadInteger(Section, "top", DesignTop);
+    const int left = s->ReadInteger(Section, "left", DesignLeft);
+    setGeometry(left, top, std::max(width, 100), std::max(height, 100));
+    const int palete = s->ReadInteger(Section, "paleteWidth", DesignPaleteWidth);
+    const int column = s->ReadInteger(Section, "propertiesWidth", DesignPropertiesWidth);
+    const int elements = s->ReadInteger(Section, "propertiesHeight", DesignPropertiesHeight);
+    mainSplitter_->setSizes({std::max(palete, 1), std::max(width - palete, 1)});
+    visualSplitter_->setSizes({std::max(width - palete - column, 1), std::max(column, 1)});
+    columnSplitter_->setSizes({std::max(elements, 1), std::max(height - elements, 1)});
+    VisualHeight = s->ReadInteger(Section, "codeEdit", VisualHeight);
+    const int mode = std::clamp(s->ReadInteger(Section, "viewMode", 0), 0, 2);
+    paintFloorsAction_->setChecked(s->ReadBool(Section, "floors", true));
+    project_->PaintFloors = paintFloorsAction_->isChecked();
+    SetZoom(s->ReadInteger(Section, "zoom", project_->Zoom));
+    s->CloseSettings();
+    if (mode == 2) {
+        codeSplitter_->setSizes({std::max(VisualHeight, 0), std::max(height - VisualHeight, 1)});
+    }
+    pendingMode_ = mode;
+}
+
+// ---------------------------------------------------------------------- show
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (started_)
+        return;
+    started_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (!FormShow())
+            close();
+    });
+}
+
+void TForm1::ShowProgress(const std::string& text)
+{
+    if (windows_.Logo)
+        windows_.Logo->ShowProgress(text);
+}
+
+bool TForm1::FormShow()
+{
+    started_ = true;
+    // 1 to 3: the command line, then the project selection when none was given.
+    SelectKind(0);
+    project_->ProjectFolder.clear();
+    CommandLine = ParseCommandLine(Arguments);
+    DocName = CommandLine.DocName;
+    project_->DataEditMode = CommandLine.DataEditMode;
+    if (CommandLine.DataEditMode) {
+        project_->LibMode = true;
+        project_->CurrentKind = 1;
+        mapsAction_->setVisible(false);
+        libAction_->setVisible(false);
+        libSeparator_->setVisible(false);
+    }
+    std::string folder = CommandLine.ProjectFolder;
+    if (folder.empty()) {
+        const std::optional<std::string> chosen = SelectProject ? SelectProject(CommandLine) : std::nullopt;
+        if (!chosen)
+            return false;
+        folder = *chosen;
+    }
+    // 4 to 13: the project, with the splash window reporting progress.
+    if (windows_.Logo) {
+        windows_.Logo->SetDevelop(CommandLine.Develop);
+        windows_.Logo->ShowSplash();
+    }
+    placeholderMap_ = std::make_unique<TMap>("", project_->Maps.get(), 1, 1);
+    project_->ProjectFolder = WithSeparator(folder);
+    if (!LoadProject()) {
+        if (windows_.Logo)
+            windows_.Logo->hide();
+        return false;
+    }
+    // 14 to 25: the views.
+    FillMapChooser();
+    SetLibMode(project_->LibMode);
+    windows_.CodeEdit->RefreshNames(*project_);
+    for (TListedList* library : {static_cast<TListedList*>(project_->Walls.get()),
+                                 static_cast<TListedList*>(project_->Floors.get()),
+                                 static_cast<TListedList*>(project_->Ceilings.get()),
+                                 static_cast<TListedList*>(project_->Objects.get())})
+        PrepareAllPictures(*library);
+    ShowProgress("help system");
+    windows_.Help->LoadHelp(DocName);
+    windows_.CodeEdit->DockInto(codeArea_);
+    SetViewMode(pendingMode_);
+    UpdateTitleBars();
+    if (windows_.Logo)
+        windows_.Logo->hide();
+    ApplyConfiguration();
+    return true;
+}
+
+bool TForm1::LoadProject()
+{
+    Project& p = *project_;
+    p.DefinitionFile = DefinitionFile;
+    p.Chooser = windows_.SelectReplace.get();
+    p.Progress = [this](const std::string& text) { ShowProgress(text); };
+    try {
+        p.Load(p.ProjectFolder);
+    } catch (const std::exception& e) {
+        if (windows_.Logo)
+            windows_.Logo->hide();
+        dialogs_.Error(e.what());
+        return false;
+    }
+    for (const std::string& warning : p.Warnings)
+        dialogs_.Error(warning);
+    loaded_ = true;
+    return true;
+}
+
+void TForm1::FillMapChooser()
+{
+    mapChooser_->clear();
+    QStringList names;
+    for (int i = 0; i < project_->Maps->Count(); ++i)
+        names << ToQ(project_->Maps->MapAt(i)->Name);
+    names.sort(Qt::CaseInsensitive);
+    mapChooser_->addItems(names);
+}
+
+// ---------------------------------------------------------------- view modes
+
+int TForm1::ViewMode() const { return viewTabs_->currentIndex(); }
+
+void TForm1::SetViewMode(int mode)
+{
+    mode = std::clamp(mode, 0, 2);
+    changingMode_ = true;
+    if (viewTabs_->currentIndex() != mode)
+        viewTabs_->setCurrentIndex(mode); // comes back here through currentChanged
+    visualArea_->setVisible(mode != 1);
+    codeArea_->setVisible(mode != 0);
+    if (mode == 2) {
+        const int total = std::max(codeSplitter_->height(), MinimumVisualHeight * 2);
+        const int visual = std::max(MinimumVisualHeight, VisualHeight);
+        codeSplitter_->setSizes({visual, std::max(total - visual, 1)});
+    }
+    changingMode_ = false;
+}
+
+void TForm1::CodeMapMode()
+{
+    switch (ViewMode()) {
+    case 0: SetViewMode(1); break;
+    case 1: SetViewMode(0); break;
+    default: SetViewMode(windows_.CodeEdit->TextHasFocus() ? 1 : 0); break;
+    }
+}
+
+void TForm1::BothMode() { SetViewMode(2); }
+
+// --------------------------------------------------------- kinds, lib, zoom
+
+void TForm1::SelectKind(int kind)
+{
+    if (kind < 0 || kind >= KindCount)
+        return;
+    project_->CurrentKind = kind;
+    UpdateKindMarks();
+}
+
+void TForm1::UpdateKindMarks()
+{
+    const int kind = project_->CurrentKind;
+    for (int k = 0; k < KindCount; ++k) {
+        kindActions_[static_cast<size_t>(k)]->setChecked(k == kind);
+        kindButtons_[static_cast<size_t>(k)]->setChecked(k == kind);
+    }
+}
+
+void TForm1::SetLibMode(bool on)
+{
+    project_->LibMode = on;
+    libButton_->setChecked(on);
+    libModeAction_->setChecked(on);
+    kindButtons_[0]->setText(on ? QStringLiteral("Game") : QStringLiteral("Maps"));
+    SelectKind(project_->CurrentKind);
+}
+
+void TForm1::SetZoom(int zoom)
+{
+    zoom = std::clamp(zoom, 1, 6);
+    const bool changed = zoom != project_->Zoom;
+    project_->Zoom = zoom;
+    if (zoomSpin_->value() != zoom)
+        zoomSpin_->setValue(zoom);
+    zoomActions_[static_cast<size_t>(zoom - 1)]->setChecked(true);
+    if (changed && loaded_)
+        for (TListedList* library : {static_cast<TListedList*>(project_->Walls.get()),
+                                     static_cast<TListedList*>(project_->Floors.get()),
+                                     static_cast<TListedList*>(project_->Ceilings.get()),
+                                     static_cast<TListedList*>(project_->Objects.get())})
+            PrepareAllPictures(*library);
+}
+
+void TForm1::SetPaintFloors(bool on)
+{
+    paintFloorsAction_->setChecked(on);
+    project_->PaintFloors = on;
+}
+
+bool TForm1::PaintFloors() const { return paintFloorsAction_->isChecked(); }
+
+void TForm1::keyPressEvent(QKeyEvent* event)
+{
+    if (event->text() == QLatin1String("+")) {
+        SetZoom(project_->Zoom + 1);
+        return;
+    }
+    if (event->text() == QLatin1String("-")) {
+        SetZoom(project_->Zoom - 1);
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void TForm1::UpdateTitleBars()
+{
+    QWidget* focus = QApplication::focusWidget();
+    const bool properties = focus && propertyPanel_->isAncestorOf(focus) && focus != propertyTabs_;
+    const bool elements = focus && (focus == elementList_);
+    PaintTitle(propertiesTitle_, properties);
+    PaintTitle(elementsTitle_, elements);
+}
+
+// ------------------------------------------------------------- configuration
+
+void TForm1::OpenConfiguration()
+{
+    TfrmConfig& config = *windows_.Config;
+    TConfigState state;
+    state.MapDirectDraw = project_->MapDirectDraw;
+    state.BigIcons = bigIcons_;
+    state.PicturePreview = project_->PreviewPictures;
+    state.AddParentheses = windows_.CodeEdit->AddParentheses;
+    state.CompletionDelayMs = windows_.CodeEdit->CompletionDelay;
+    config.SetFromState(state);
+    if (config.exec() == QDialog::Accepted)
+        ApplyConfiguration();
+}
+
+void TForm1::ApplyConfiguration()
+{
+    const TConfigState state = windows_.Config->State();
+    project_->MapDirectDraw = state.MapDirectDraw;
+    SetBigIcons(state.BigIcons);
+    project_->PreviewPictures = state.PicturePreview;
+    windows_.CodeEdit->SetAddParentheses(state.AddParentheses);
+    windows_.CodeEdit->SetCompletionDelay(state.CompletionDelayMs);
+    SelectKind(project_->CurrentKind);
+}
+
+void TForm1::ShowAbout()
+{
+    if (windows_.Logo)
+        windows_.Logo->ShowAbout();
+}
+
+// --------------------------------------------------------- saving, closing
+
+void TForm1::SaveProject()
+{
+    if (!loaded_)
+        return;
+    if (windows_.Logo) {
+        windows_.Logo->ShowSplash();
+        ShowProgress("saving");
+    }
+    windows_.CodeEdit->SaveCurrent();
+    Modified = false;
+    try {
+        project_->Save();
+    } catch (const std::exception& e) {
+        Modified = true; // what could not be written is still unsaved
+        if (windows_.Logo)
+            windows_.Logo->hide();
+        dialogs_.Error(e.what());
+        return;
+    }
+    if (windows_.Logo)
+        windows_.Logo->hide();
+}
+
+bool TForm1::CloseQuery()
+{
+    if (!Modified || !loaded_)
+        return true;
+    switch (dialogs_.YesNoCancel("Save changes?")) {
+    case UserDialogs::Answer::Cancel: return false;
+    case UserDialogs::Answer::No: return true;
+    case UserDialogs::Answer::Yes:
+        SaveProject();
+        return !Modified; // a failed save keeps the editor open
+    }
+    return false;
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (!CloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormDestroy();
+    event->accept();
+}
+
+int TForm1::PaleteWidth() const { return leftPanel_->width(); }
+int TForm1::PropertiesWidth() const { return columnSplitter_->width(); }
+int TForm1::PropertiesHeight() const { return elementPanel_->height(); }
+
+void TForm1::FormDestroy()
+{
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    auto s = TSettings::OpenSettings();
+    const QRect g = geometry();
+    s->WriteInteger(Section, "top", g.top());
+    s->WriteInteger(Section, "left", g.left());
+    s->WriteInteger(Section, "width", g.width());
+    s->WriteInteger(Section, "height", g.height());
+    s->WriteInteger(Section, "paleteWidth", mainSplitter_->sizes().value(0));
+    s->WriteInteger(Section, "propertiesWidth", visualSplitter_->sizes().value(1));
+    s->WriteInteger(Section, "propertiesHeight", columnSplitter_->sizes().value(0));
+    s->WriteInteger(Section, "codeEdit", VisualHeight);
+    s->WriteInteger(Section, "viewMode", ViewMode());
+    s->WriteBool(Section, "floors", paintFloorsAction_->isChecked());
+    s->WriteInteger(Section, "zoom", project_->Zoom);
+    s->CloseSettings();
+}
+
+} // namespace kestrune

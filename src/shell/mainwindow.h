@@ -1,0 +1,181 @@
+#pragma once
+// The main window: its frame (menus, big toolbar, panels, view modes), the
+// start-up that loads a project, saving and the close question, and the
+// window settings.
+
+#include "model/project.h"
+#include "shell/commandline.h"
+
+#include <QMainWindow>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QScrollArea;
+class QSpinBox;
+class QSplitter;
+class QTabBar;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QWidget;
+
+namespace kestrune {
+
+class UserDialogs;
+class TEditorWindows;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr const char* Section = "qv5editor";
+    static constexpr int KindCount = 8;
+
+    // Creates the window and restores its geometry and options from the
+    // settings (FormCreate).
+    TForm1(UserDialogs& dialogs, TEditorWindows& windows);
+    ~TForm1() override;
+
+    // ---- start-up ----
+    // The arguments of the program (without its name).
+    std::vector<std::string> Arguments;
+    // The definition file: "qv5game.def" beside the executable.
+    std::filesystem::path DefinitionFile;
+    // Asks for a project when none was given; the default shows the project
+    // selection window. Nothing means the user left it.
+    std::function<std::optional<std::string>(const TCommandLine&)> SelectProject;
+    // The start-up steps (FormShow). False when it was abandoned or the
+    // project could not be loaded; the window then closes.
+    bool FormShow();
+    // Writes the window's geometry and options to the settings (FormDestroy).
+    void FormDestroy();
+
+    // ---- state ----
+    Project& Proj() { return *project_; }
+    bool Loaded() const { return loaded_; }
+    bool Modified = false;
+    int VisualHeight = 0;
+    std::string DocName = "qv5lang";
+    TCommandLine CommandLine;
+
+    // ---- commands ----
+    void SaveProject();
+    // The close question: true when the window may close.
+    bool CloseQuery();
+    int ViewMode() const;
+    void SetViewMode(int mode);
+    void CodeMapMode(); // "Code/map mode"
+    void BothMode();    // "Both mode"
+    void SelectKind(int kind);
+    int CurrentKind() const { return project_->CurrentKind; }
+    void SetLibMode(bool on);
+    bool LibMode() const { return project_->LibMode; }
+    void SetZoom(int zoom);
+    int Zoom() const { return project_->Zoom; }
+    void SetPaintFloors(bool on);
+    bool PaintFloors() const;
+    void OpenConfiguration();
+    // Applies the configuration window's options (end of start-up, after "Ok").
+    void ApplyConfiguration();
+    void ShowAbout();
+    bool BigIcons() const { return bigIcons_; }
+
+    // ---- parts of the window (for the views that fill them and for tests) ----
+    QToolBar* BigToolbar() const { return bigToolbar_; }
+    QToolButton* KindButton(int kind) const { return kindButtons_[static_cast<size_t>(kind)]; }
+    QToolButton* LibButton() const { return libButton_; }
+    QAction* MenuAction(const std::string& caption) const;
+    QWidget* LeftPanel() const { return leftPanel_; }
+    QComboBox* MapChooser() const { return mapChooser_; }
+    QTreeWidget* ElementTree() const { return tree_; }
+    QScrollArea* MapArea() const { return mapArea_; }
+    QWidget* ElementPanel() const { return elementPanel_; }
+    QWidget* PropertyPanel() const { return propertyPanel_; }
+    QWidget* VisualArea() const { return visualArea_; }
+    QWidget* CodeArea() const { return codeArea_; }
+    QSplitter* CodeSplitter() const { return codeSplitter_; }
+    QTabBar* ViewTabs() const { return viewTabs_; }
+    QLabel* StatusText() const { return status_; }
+    QLabel* PropertiesTitle() const { return propertiesTitle_; }
+    QLabel* ElementsTitle() const { return elementsTitle_; }
+    QSpinBox* ZoomSpin() const { return zoomSpin_; }
+    // The left panel, right column and element panel sizes.
+    int PaleteWidth() const;
+    int PropertiesWidth() const;
+    int PropertiesHeight() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildBigToolbar();
+    void BuildPanels();
+    void ReadSettings();
+    void SetBigIcons(bool big);
+    void UpdateKindMarks();
+    void UpdateTitleBars();
+    void FillMapChooser();
+    void ShowProgress(const std::string& text);
+    // Loads the project of ProjectFolder; false (after the message) on failure.
+    bool LoadProject();
+
+    UserDialogs& dialogs_;
+    TEditorWindows& windows_;
+    std::unique_ptr<Project> project_;
+    std::unique_ptr<TMap> placeholderMap_;
+    bool loaded_ = false;
+    bool started_ = false;
+    bool destroyed_ = false;
+    bool bigIcons_ = true;
+    bool changingMode_ = false;
+    int pendingMode_ = 0; // the view mode of the settings, set once the project is shown
+
+    QToolBar* bigToolbar_ = nullptr;
+    std::vector<QToolButton*> kindButtons_;
+    QToolButton* namesButton_ = nullptr;
+    QToolButton* libButton_ = nullptr;
+    QToolButton* saveButton_ = nullptr;
+    QAction* libSeparator_ = nullptr;
+    QAction* mapsAction_ = nullptr;
+    QAction* libAction_ = nullptr;
+    std::vector<QAction*> kindActions_;
+    std::vector<QAction*> zoomActions_;
+    QAction* paintFloorsAction_ = nullptr;
+    QAction* libModeAction_ = nullptr;
+    std::vector<QAction*> allActions_;
+
+    QSplitter* mainSplitter_ = nullptr;
+    QWidget* leftPanel_ = nullptr;
+    QSpinBox* zoomSpin_ = nullptr;
+    QComboBox* mapChooser_ = nullptr;
+    QTreeWidget* tree_ = nullptr;
+    QSplitter* codeSplitter_ = nullptr;
+    QWidget* visualArea_ = nullptr;
+    QSplitter* visualSplitter_ = nullptr;
+    QScrollArea* mapArea_ = nullptr;
+    QSplitter* columnSplitter_ = nullptr;
+    QWidget* elementPanel_ = nullptr;
+    QLabel* elementsTitle_ = nullptr;
+    QListWidget* elementList_ = nullptr;
+    QWidget* propertyPanel_ = nullptr;
+    QLabel* propertiesTitle_ = nullptr;
+    QTabBar* propertyTabs_ = nullptr;
+    QWidget* codeArea_ = nullptr;
+    QTabBar* viewTabs_ = nullptr;
+    QLabel* status_ = nullptr;
+};
+
+} // namespace kestrune

@@ -1,0 +1,260 @@
+#include "shell/commandline.h"
+#include "shell/editorwindows.h"
+#include "shell/mainwindow.h"
+#include "shell/settings.h"
+#include "shell_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTabBar>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace kestrune::test {
+namespace {
+
+TEST(CommandLine, RulesInOrderAndTheLastOneWins)
+{
+    TCommandLine c = ParseCommandLine({"/nocoloredit", "/Develop", "/doc=help2", "/DOC=x", "/GAME=y", "", "/what"});
+    EXPECT_TRUE(c.Develop);
+    EXPECT_EQ(c.DocName, "help2");
+    EXPECT_FALSE(c.DataEditMode); // "/GAME=" is not the option
+    EXPECT_TRUE(c.ProjectFolder.empty());
+    EXPECT_FALSE(c.PresetGiven);
+
+    c = ParseCommandLine({"/home/me/games/Demo.GAME", "/home/me/games"});
+    EXPECT_EQ(c.ProjectFolder, "/home/me/games/Demo.GAME");
+    EXPECT_TRUE(c.PresetGiven);
+    EXPECT_EQ(c.PresetFolder, "/home/me/games");
+
+    c = ParseCommandLine({"a.game/", "/game=/g/data", "b.game"});
+    EXPECT_EQ(c.ProjectFolder, "b.game");
+    EXPECT_TRUE(c.DataEditMode);
+    EXPECT_FALSE(ParseCommandLine({"x"}).Develop);
+    EXPECT_EQ(ParseCommandLine({}).DocName, "qv5lang");
+}
+
+// An editor over a copy of the sample game, with its own settings file.
+class Editor : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::copy(fs::path(KESTRUNE_SOURCE_DIR) / "examples" / "game", install.Path(), fs::copy_options::recursive);
+        windows.CreateAll();
+        main().DefinitionFile = fs::path(KESTRUNE_SOURCE_DIR) / "resources" / "qv5game.def";
+        main().SelectProject = [this](const TCommandLine& c) -> std::optional<std::string> {
+            ++selections;
+            presetSeen = c.PresetFolder;
+            return chosen;
+        };
+    }
+    TForm1& main() { return *windows.Main; }
+    std::string Game() const { return (install.Path() / "demo.game").string(); }
+
+    OwnSettings settings;
+    TempDir install;
+    ScriptedDialogs dialogs;
+    TEditorWindows windows{dialogs};
+    std::optional<std::string> chosen;
+    int selections = 0;
+    std::string presetSeen;
+};
+
+TEST_F(Editor, FirstStartUsesTheDesignLayout)
+{
+    EXPECT_EQ(main().geometry(), QRect(266, 158, 751, 576));
+    EXPECT_EQ(main().Zoom(), 3);
+    EXPECT_TRUE(main().PaintFloors());
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Kestrune Game Editor - v0.9"));
+    EXPECT_EQ(main().BigToolbar()->iconSize(), QSize(32, 32));
+    EXPECT_EQ(main().KindButton(0)->size(), QSize(38, 38));
+    EXPECT_EQ(main().KindButton(6)->text(), QStringLiteral("Monst."));
+    EXPECT_EQ(main().KindButton(6)->toolTip(), QStringLiteral("Monsters"));
+    ASSERT_NE(main().MenuAction("Save"), nullptr);
+    EXPECT_EQ(main().MenuAction("Save")->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+    EXPECT_EQ(main().MenuAction("Lib/Edit mode")->shortcut(), QKeySequence(Qt::Key_F5));
+    EXPECT_EQ(main().MenuAction("Mon&sters")->shortcut(), QKeySequence(QStringLiteral("Alt+S")));
+    EXPECT_EQ(main().MenuAction("&4")->shortcut(), QKeySequence(QStringLiteral("Ctrl+4")));
+    EXPECT_NE(main().MenuAction("About"), nullptr);
+}
+
+TEST_F(Editor, LeavingTheSelectionEndsTheStartUp)
+{
+    main().Arguments = {"/home/games"};
+    EXPECT_FALSE(main().FormShow());
+    EXPECT_EQ(selections, 1);
+    EXPECT_EQ(presetSeen, "/home/games");
+    EXPECT_FALSE(main().Loaded());
+    EXPECT_TRUE(main().CloseQuery());
+}
+
+TEST_F(Editor, StartsOnAProjectAndWritesItsSettingsWhenClosed)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow()) << (dialogs.Errors.empty() ? "" : dialogs.Errors[0]);
+    EXPECT_EQ(selections, 0);
+    EXPECT_TRUE(main().Loaded());
+    EXPECT_EQ(main().MapChooser()->count(), 3);
+    EXPECT_EQ(main().ViewMode(), 0); // "Visual" without settings
+    EXPECT_FALSE(main().CodeArea()->isVisibleTo(&main()));
+    EXPECT_EQ(main().Proj().ProjectFolder.back(), '/');
+
+    main().SetZoom(5);
+    main().SetPaintFloors(false);
+    main().SetViewMode(2);
+    main().VisualHeight = 77;
+    main().FormDestroy();
+    auto s = TSettings::OpenSettings();
+    EXPECT_EQ(s->ReadInteger("qv5editor", "zoom", 0), 5);
+    EXPECT_FALSE(s->ReadBool("qv5editor", "floors", true));
+    EXPECT_EQ(s->ReadInteger("qv5editor", "viewMode", 0), 2);
+    EXPECT_EQ(s->ReadInteger("qv5editor", "codeEdit", 0), 77);
+    EXPECT_EQ(s->ReadInteger("qv5editor", "width", 0), 751);
+    EXPECT_EQ(s->ReadInteger("qv5editor", "left", 0), 266);
+    EXPECT_GT(s->ReadInteger("qv5editor", "paleteWidth", 0), 0);
+}
+
+TEST_F(Editor, SettingsOfAnEarlierRunAreRestored)
+{
+    {
+        auto s = TSettings::OpenSettings();
+        s->WriteInteger("qv5editor", "width", 900);
+        s->WriteInteger("qv5editor", "height", 700);
+        s->WriteInteger("qv5editor", "left", 10);
+        s->WriteInteger("qv5editor", "top", 20);
+        s->WriteInteger("qv5editor", "zoom", 9);
+        s->WriteInteger("qv5editor", "viewMode", 1);
+        s->WriteBool("qv5editor", "floors", false);
+        s->CloseSettings();
+    }
+    TEditorWindows again(dialogs);
+    again.CreateAll();
+    TForm1& w = *again.Main;
+    EXPECT_EQ(w.geometry(), QRect(10, 20, 900, 700));
+    EXPECT_EQ(w.Zoom(), 6); // clamped
+    EXPECT_FALSE(w.PaintFloors());
+    w.DefinitionFile = fs::path(KESTRUNE_SOURCE_DIR) / "resources" / "qv5game.def";
+    w.Arguments = {Game()};
+    ASSERT_TRUE(w.FormShow());
+    EXPECT_EQ(w.ViewMode(), 1);
+    EXPECT_FALSE(w.VisualArea()->isVisibleTo(&w));
+}
+
+TEST_F(Editor, ViewModesAndTheirCommands)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    main().CodeMapMode();
+    EXPECT_EQ(main().ViewMode(), 1);
+    main().CodeMapMode();
+    EXPECT_EQ(main().ViewMode(), 0);
+    main().BothMode();
+    EXPECT_EQ(main().ViewMode(), 2);
+    EXPECT_TRUE(main().VisualArea()->isVisibleTo(&main()));
+    EXPECT_TRUE(main().CodeArea()->isVisibleTo(&main()));
+    main().CodeMapMode(); // the code text has no focus: to the map
+    EXPECT_EQ(main().ViewMode(), 0);
+    main().ViewTabs()->setCurrentIndex(1);
+    EXPECT_FALSE(main().VisualArea()->isVisibleTo(&main()));
+}
+
+TEST_F(Editor, GameDataModeHidesMapsAndLib)
+{
+    main().Arguments = {"/game=" + (install.Path() / "data").string()};
+    ASSERT_TRUE(main().FormShow()) << (dialogs.Errors.empty() ? "" : dialogs.Errors[0]);
+    EXPECT_TRUE(main().Proj().DataEditMode);
+    EXPECT_TRUE(main().LibMode());
+    EXPECT_EQ(main().CurrentKind(), 1);
+    EXPECT_FALSE(main().KindButton(0)->isVisibleTo(&main()));
+    EXPECT_FALSE(main().LibButton()->isVisibleTo(&main()));
+    EXPECT_FALSE(main().Proj().Walls->Element(0)->Shared);
+    main().MenuAction("Lib/Edit mode")->trigger();
+    EXPECT_FALSE(main().LibMode());
+}
+
+TEST_F(Editor, CloseQuestionAnswers)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    EXPECT_TRUE(main().CloseQuery()); // nothing changed
+    EXPECT_TRUE(dialogs.Questions.empty());
+
+    const fs::path walls = install.Path() / "demo.game" / "def" / "walls.qv5";
+    const auto stamp = fs::last_write_time(walls);
+    fs::last_write_time(walls, stamp - std::chrono::hours(2));
+    main().Modified = true;
+    dialogs.YesNoCancelAnswers = {UserDialogs::Answer::Cancel, UserDialogs::Answer::No, UserDialogs::Answer::Yes};
+    EXPECT_FALSE(main().CloseQuery());
+    EXPECT_TRUE(main().CloseQuery());
+    EXPECT_EQ(fs::last_write_time(walls), stamp - std::chrono::hours(2)); // No saved nothing
+    EXPECT_TRUE(main().CloseQuery());
+    EXPECT_NE(fs::last_write_time(walls), stamp - std::chrono::hours(2)); // Yes saved
+    EXPECT_FALSE(main().Modified);
+    EXPECT_EQ(dialogs.Questions, (std::vector<std::string>{"Save changes?", "Save changes?", "Save changes?"}));
+}
+
+TEST_F(Editor, AFailedSaveIsReportedAndKeepsTheChanges)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    fs::remove_all(install.Path() / "demo.game" / "maps");
+    main().Modified = true;
+    dialogs.YesNoCancelAnswers = {UserDialogs::Answer::Yes};
+    EXPECT_FALSE(main().CloseQuery());
+    ASSERT_EQ(dialogs.Errors.size(), 1u);
+    EXPECT_EQ(dialogs.Errors[0].rfind("Cannot create file ", 0), 0u);
+    EXPECT_TRUE(main().Modified);
+}
+
+TEST_F(Editor, AProjectThatCannotBeLoadedEndsTheStartUp)
+{
+    main().DefinitionFile = install.Path() / "missing.def";
+    main().Arguments = {Game()};
+    EXPECT_FALSE(main().FormShow());
+    ASSERT_EQ(dialogs.Errors.size(), 1u);
+    EXPECT_EQ(dialogs.Errors[0], "File not found");
+    EXPECT_FALSE(main().Loaded());
+    main().Modified = true;
+    EXPECT_TRUE(main().CloseQuery()); // nothing of it can be saved
+}
+
+TEST_F(Editor, ZoomAndKindsFollowEveryControl)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    main().ZoomSpin()->setValue(5);
+    EXPECT_EQ(main().Zoom(), 5);
+    main().MenuAction("Increase")->trigger();
+    main().MenuAction("Increase")->trigger();
+    EXPECT_EQ(main().Zoom(), 6);
+    main().MenuAction("&2")->trigger();
+    EXPECT_EQ(main().ZoomSpin()->value(), 2);
+    main().MenuAction("&Ceilings")->trigger();
+    EXPECT_EQ(main().CurrentKind(), 3);
+    EXPECT_TRUE(main().KindButton(3)->isChecked());
+    main().KindButton(6)->click();
+    EXPECT_EQ(main().CurrentKind(), 6);
+    EXPECT_TRUE(main().MenuAction("Mon&sters")->isChecked());
+    main().SetLibMode(true);
+    EXPECT_EQ(main().KindButton(0)->text(), QStringLiteral("Game"));
+}
+
+TEST_F(Editor, Screenshot)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    main().SetViewMode(2);
+    main().show();
+    const QImage shot = main().grab().toImage();
+    EXPECT_FALSE(shot.isNull());
+    shot.save(QString::fromStdString((fs::path(KESTRUNE_BUILD_DIR) / "tests" / "mainwindow.png").string()));
+    main().hide();
+}
+
+} // namespace
+} // namespace kestrune::test
