@@ -22,6 +22,19 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         args.emplace_back(argv[i]);
     windows.Main->Arguments = args;
+
+    // For end-to-end tests: KESTRUNE_CLOSE_AFTER_START closes the editor as
+    // soon as the project is shown (as the close button would), after saving a
+    // picture of the window to KESTRUNE_SCREENSHOT when that is set.
+    if (qEnvironmentVariableIsSet("KESTRUNE_CLOSE_AFTER_START")) {
+        kestrune::TForm1* main = windows.Main.get();
+        QObject::connect(main, &kestrune::TForm1::Started, main, [main] {
+            const QString shot = qEnvironmentVariable("KESTRUNE_SCREENSHOT");
+            if (!shot.isEmpty())
+                main->grab().save(shot);
+            main->close();
+        }, Qt::QueuedConnection);
+    }
     windows.Main->show();
     return QApplication::exec();
 }

@@ -15,6 +15,13 @@ bool IsGameFolder(std::string a)
         a.pop_back();
     return UpperCase(std::filesystem::path(a).extension().string()) == ".GAME";
 }
+// Switches begin with "/" as absolute paths do here: an argument that names
+// something on disk, or a project folder, is a path.
+bool IsPath(const std::string& a)
+{
+    std::error_code ec;
+    return IsGameFolder(a) || std::filesystem::exists(std::filesystem::path(a), ec);
+}
 } // namespace
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& args)
@@ -31,8 +38,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args)
         } else if (StartsWith(a, "/game=")) {
             c.ProjectFolder = a.substr(6);
             c.DataEditMode = true;
-        } else if (a.empty() || a[0] == '/') {
-            continue;
+        } else if (a.empty() || (a[0] == '/' && !IsPath(a))) {
+            continue; // an unknown switch
         } else if (IsGameFolder(a)) {
             c.ProjectFolder = a;
         } else {

@@ -316,7 +316,10 @@ void TForm1::BuildPanels()
     properties->addWidget(grid, 1);
     codeArea_ = new QWidget(codeSplitter_);
     codeArea_->setMinimumHeight(MinimumVisualHeight);
-    visualArea_->setMinimumHeight(0);
+    // The visual area keeps its height; the code area takes what is left.
+    codeSplitter_->setStretchFactor(0, 0);
+    codeSplitter_->setStretchFactor(1, 1);
+    visualArea_->setMinimumHeight(1); // the splitter may shrink it below what its panels ask for
     connect(codeSplitter_, &QSplitter::splitterMoved, this, [this] {
         if (ViewMode() == 2 && visualArea_->isVisible() && !changingMode_)
             VisualHeight = visualArea_->height();
@@ -386,6 +389,8 @@ void TForm1::showEvent(QShowEvent* event)
     QTimer::singleShot(0, this, [this] {
         if (!FormShow())
             close();
+        else
+            emit Started();
     });
 }
 

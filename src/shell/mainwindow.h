@@ -114,6 +114,10 @@ public:
     int PropertiesWidth() const;
     int PropertiesHeight() const;
 
+signals:
+    // The start-up has shown the project.
+    void Started();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -27,10 +27,12 @@ TEST(CommandLine, RulesInOrderAndTheLastOneWins)
     EXPECT_TRUE(c.ProjectFolder.empty());
     EXPECT_FALSE(c.PresetGiven);
 
-    c = ParseCommandLine({"/home/me/games/Demo.GAME", "/home/me/games"});
-    EXPECT_EQ(c.ProjectFolder, "/home/me/games/Demo.GAME");
+    // Absolute paths begin with "/" too: what exists, or ends in ".game", is a path.
+    TempDir games;
+    c = ParseCommandLine({games.Path().string() + "/Demo.GAME", games.Path().string(), "/no/such/thing"});
+    EXPECT_EQ(c.ProjectFolder, games.Path().string() + "/Demo.GAME");
     EXPECT_TRUE(c.PresetGiven);
-    EXPECT_EQ(c.PresetFolder, "/home/me/games");
+    EXPECT_EQ(c.PresetFolder, games.Path().string());
 
     c = ParseCommandLine({"a.game/", "/game=/g/data", "b.game"});
     EXPECT_EQ(c.ProjectFolder, "b.game");
@@ -85,10 +87,10 @@ TEST_F(Editor, FirstStartUsesTheDesignLayout)
 
 TEST_F(Editor, LeavingTheSelectionEndsTheStartUp)
 {
-    main().Arguments = {"/home/games"};
+    main().Arguments = {install.Path().string()};
     EXPECT_FALSE(main().FormShow());
     EXPECT_EQ(selections, 1);
-    EXPECT_EQ(presetSeen, "/home/games");
+    EXPECT_EQ(presetSeen, install.Path().string());
     EXPECT_FALSE(main().Loaded());
     EXPECT_TRUE(main().CloseQuery());
 }

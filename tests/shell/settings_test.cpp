@@ -54,8 +54,8 @@ TEST_F(SettingsFile, DefaultsRoundTripsAndNestedSections)
 TEST_F(SettingsFile, GarbageValuesGiveTheDefault)
 {
     fs::create_directories(path.parent_path());
-    WriteFile(path, "[qv5editor]\nwidth=wide\nheight=12px\nzoom=\ntop=99999999999\nfloors=yes\nleft= 7\n"
-                    "[qv5editor%5Cconfig]\nTrackBar1=$10\n");
+    WriteFile(path, "[qv5editor]\nwidth=wide\nheight=12px\nzoom=\ntop=99999999999\nfloors=yes\nleft= 7\n");
+    TSettings::OpenSettings()->WriteString("qv5editor\\config", "TrackBar1", "$10");
     auto s = TSettings::OpenSettings();
     EXPECT_EQ(s->ReadInteger("qv5editor", "width", 751), 751);
     EXPECT_EQ(s->ReadInteger("qv5editor", "height", 576), 576);
