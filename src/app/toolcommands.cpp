@@ -268,11 +268,7 @@ bool RenderMap(Project& project, const Options& o, std::ostream& err)
     project.MapDirectDraw = o.direct;
     project.FaceColor = o.face;
     project.MapColors[0] = o.face;
-    for (TListedList* library : {static_cast<TListedList*>(project.Walls.get()),
-                                 static_cast<TListedList*>(project.Floors.get()),
-                                 static_cast<TListedList*>(project.Ceilings.get()),
-                                 static_cast<TListedList*>(project.Objects.get())})
-        PrepareAllPictures(*library);
+    project.PrepareMapPictures();
     if (o.select) {
         map->SelX = (*o.select)[0];
         map->SelY = (*o.select)[1];

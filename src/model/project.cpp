@@ -304,6 +304,13 @@ TListedList* Project::LibraryOfKind(int kind) const
     }
 }
 
+void Project::PrepareMapPictures()
+{
+    for (TListedList* library : {static_cast<TListedList*>(Walls.get()), static_cast<TListedList*>(Floors.get()),
+                                 static_cast<TListedList*>(Ceilings.get()), static_cast<TListedList*>(Objects.get())})
+        PrepareAllPictures(*library);
+}
+
 void Project::RemoveFromMaps(int layer, int position)
 {
     for (int i = 0; i < Maps->Count(); ++i)

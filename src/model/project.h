@@ -97,6 +97,10 @@ public:
     // The fixed colours 0 to 16 (entry 0 is FaceColor).
     void SetFixedColors();
 
+    // PrepareAllPictures for the walls, floors, ceilings and objects (after
+    // loading and whenever the zoom changes).
+    void PrepareMapPictures();
+
     // The list the browser shows for a kind 0 to 7, or none.
     TListedList* LibraryOfKind(int kind) const;
     void RemoveFromMaps(int layer, int position);

@@ -439,11 +439,7 @@ bool TForm1::FormShow()
     FillMapChooser();
     SetLibMode(project_->LibMode);
     windows_.CodeEdit->RefreshNames(*project_);
-    for (TListedList* library : {static_cast<TListedList*>(project_->Walls.get()),
-                                 static_cast<TListedList*>(project_->Floors.get()),
-                                 static_cast<TListedList*>(project_->Ceilings.get()),
-                                 static_cast<TListedList*>(project_->Objects.get())})
-        PrepareAllPictures(*library);
+    project_->PrepareMapPictures();
     ShowProgress("help system");
     windows_.Help->LoadHelp(DocName);
     windows_.CodeEdit->DockInto(codeArea_);
@@ -553,11 +549,7 @@ void TForm1::SetZoom(int zoom)
         zoomSpin_->setValue(zoom);
     zoomActions_[static_cast<size_t>(zoom - 1)]->setChecked(true);
     if (changed && loaded_)
-        for (TListedList* library : {static_cast<TListedList*>(project_->Walls.get()),
-                                     static_cast<TListedList*>(project_->Floors.get()),
-                                     static_cast<TListedList*>(project_->Ceilings.get()),
-                                     static_cast<TListedList*>(project_->Objects.get())})
-            PrepareAllPictures(*library);
+        project_->PrepareMapPictures();
 }
 
 void TForm1::SetPaintFloors(bool on)
