@@ -1,0 +1,113 @@
+#pragma once
+// The property panel's decisions: which list of which element, map, cell or
+// placement the property table shows, when the table is stored back into
+// its list, what may be edited, how a posted row is validated and passed on,
+// and the commands of the panel's toolbar. The grid control only displays
+// the table and translates clicks into these calls.
+
+#include "core/proptable.h"
+
+#include <optional>
+#include <string>
+
+namespace kestrune {
+
+class Project;
+class TField;
+class TListedItem;
+class TMap;
+class TParList;
+class UserDialogs;
+
+// What the property panel needs of the rest of the main window.
+class TGridHost {
+public:
+    virtual ~TGridHost() = default;
+    virtual void SetModified() = 0;
+    // The map open in the map view (the placeholder map when none is), or none.
+    virtual TMap* OpenMap() = 0;
+    // The library element of the tree's selected node, or none.
+    virtual const TListedItem* SelectedLibraryElement() = 0;
+    virtual void RefreshPreview() = 0;
+    virtual void RepaintCursorCell() = 0;
+    virtual void ListPlacements() = 0;
+    // The open map's size changed.
+    virtual void MapResized() = 0;
+    // Moves the tree's selected node (with its subtree) under the node of that caption.
+    virtual void MoveSelectedNode(const std::string& parentCaption) = 0;
+};
+
+// A rectangle that marks a picture's footprint in the preview.
+struct TFootprint {
+    int Width = 0, Height = 0; // in pixels
+    int OffsetX = 0, OffsetY = 0;
+};
+// The footprint a picture row's description and value give, if any: the
+// description begins with "WxH" and the value may carry ",X,Y" after the file.
+std::optional<TFootprint> FootprintOf(const std::string& description, const std::string& value);
+
+// The text a value cell shows: line breaks removed, at most 50 characters.
+std::string CellText(const std::string& value);
+
+class TPropertyGrid {
+public:
+    enum class Tab { Properties = 0, Events = 1 };
+
+    TPropertyGrid(Project& project, UserDialogs& dialogs, TGridHost& host);
+
+    TPropertyTable Table;
+
+    // ---- what is shown ----
+    void ShowElement(TListedItem* element);
+    void ShowLists(TParList* params, TParList* events, const std::string& key);
+    void UpdateGridState();
+    // Stores the table into the shown list (before saving, for example).
+    void StoreTable();
+    // Forgets the shown lists without storing (their element is gone).
+    void ForgetLists();
+
+    TListedItem* ShownElement() const { return shownElement_; }
+    TParList* ShownParams() const { return shownParams_; }
+    TParList* ShownEvents() const { return shownEvents_; }
+    const std::string& ShownKey() const { return shownKey_; }
+    int ExpandedGroup() const { return expandedGroup_; }
+    Tab CurrentTab() const { return tab_; }
+    bool ReadOnly() const { return readOnly_; }
+    // The caption beside the toolbar: the events list's name, a space, the key.
+    std::string Caption() const;
+    bool KeyWordsVisible() const { return keyWordsVisible_; }
+
+    // ---- commands ----
+    void SetTab(Tab tab);
+    // A click on a heading row opens its group or closes it again.
+    void ClickHeading(const std::string& rowName);
+    // Posts the table's pending edit (validation and the after-post steps run).
+    bool Post();
+    void AddRow();
+    void RenameRow();
+    void RemoveRow();
+    // The definition of a row of the shown parameters, or none.
+    TField* FieldOf(const std::string& rowName) const;
+
+private:
+    bool BeforePost(TPropertyTable& table);
+    void AfterPost(TPropertyTable& table);
+    bool RowVisible(const TPropertyRow& row) const;
+    TParList* ListOfTab() const { return tab_ == Tab::Events ? shownEvents_ : shownParams_; }
+    std::optional<std::string> AskRowName(const std::string& title, const std::string& start);
+
+    Project& project_;
+    UserDialogs& dialogs_;
+    TGridHost& host_;
+    TListedItem* shownElement_ = nullptr;
+    TParList* shownParams_ = nullptr;
+    TParList* shownEvents_ = nullptr;
+    std::string shownKey_;
+    int expandedGroup_ = 0;
+    Tab tab_ = Tab::Properties;
+    bool busy_ = false;
+    bool readOnly_ = false;
+    bool keyWordsVisible_ = false;
+};
+
+} // namespace kestrune
