@@ -144,15 +144,14 @@ int TLoadSaveList::IndexOfName(const std::string& name) const
         indexValid_ = true;
     }
     const auto it = index_.find(name);
-    if (it != index_.end() && NameEqual()(items_[static_cast<size_t>(it->second)]->Name, name))
+    if (it == index_.end())
+        return -1; // names change only through NamesChanged(), so a miss is final
+    if (NameEqual()(items_[static_cast<size_t>(it->second)]->Name, name))
         return it->second;
-    // A miss, or a name changed behind the index's back: ask every element.
-    const int found = LinearIndexOfName(name);
-    if (found >= 0) {
-        indexValid_ = false;
-        scansSinceChange_ = 0;
-    }
-    return found;
+    // The element was renamed without telling the list: look again, afresh.
+    indexValid_ = false;
+    scansSinceChange_ = 0;
+    return LinearIndexOfName(name);
 }
 
 TLoadSaveItem* TLoadSaveList::FindByName(const std::string& name) const

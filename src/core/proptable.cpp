@@ -62,8 +62,8 @@ void TPropertyTable::SetBounds()
 
 void TPropertyTable::First()
 {
-    if (state_ != State::Browse)
-        Post();
+    if (!LeaveEdit())
+        return;
     cur_ = -1;
     for (int i = 0; i < TotalCount(); ++i)
         if (Visible(i)) {
@@ -77,8 +77,8 @@ void TPropertyTable::First()
 
 void TPropertyTable::Last()
 {
-    if (state_ != State::Browse)
-        Post();
+    if (!LeaveEdit())
+        return;
     cur_ = -1;
     for (int i = TotalCount() - 1; i >= 0; --i)
         if (Visible(i)) {
@@ -92,8 +92,8 @@ void TPropertyTable::Last()
 
 void TPropertyTable::Next()
 {
-    if (state_ != State::Browse)
-        Post();
+    if (!LeaveEdit())
+        return;
     bof_ = false;
     for (int i = cur_ + 1; i < TotalCount(); ++i)
         if (Visible(i)) {
@@ -107,8 +107,8 @@ void TPropertyTable::Next()
 
 void TPropertyTable::Prior()
 {
-    if (state_ != State::Browse)
-        Post();
+    if (!LeaveEdit())
+        return;
     eof_ = false;
     for (int i = cur_ - 1; i >= 0; --i)
         if (Visible(i)) {
@@ -124,8 +124,8 @@ bool TPropertyTable::MoveTo(int index)
 {
     if (!Visible(index))
         return false;
-    if (state_ != State::Browse)
-        Post();
+    if (!LeaveEdit())
+        return false;
     cur_ = index;
     bof_ = eof_ = false;
     Changed();
@@ -230,6 +230,8 @@ void TPropertyTable::AppendRow(const std::string& name, const std::string& value
     Post();
 }
 
+bool TPropertyTable::LeaveEdit() { return state_ == State::Browse || Post(); }
+
 bool TPropertyTable::Post()
 {
     if (state_ == State::Browse)
@@ -303,8 +305,8 @@ void TPropertyTable::SetFiltered(bool on)
 {
     if (filtered_ == on)
         return;
-    if (state_ != State::Browse)
-        Post();
+    if (!LeaveEdit())
+        Cancel(); // the rows are about to move: never post into another row
     filtered_ = on;
     if (!Visible(cur_))
         First();
@@ -313,8 +315,8 @@ void TPropertyTable::SetFiltered(bool on)
 
 void TPropertyTable::Refilter()
 {
-    if (state_ != State::Browse)
-        Post();
+    if (!LeaveEdit())
+        Cancel(); // the rows are about to move: never post into another row
     if (!Visible(cur_))
         First();
     Changed();
@@ -322,8 +324,8 @@ void TPropertyTable::Refilter()
 
 void TPropertyTable::SortBy(const std::string& fields)
 {
-    if (state_ != State::Browse)
-        Post();
+    if (!LeaveEdit())
+        Cancel(); // the rows are about to move: never post into another row
     std::vector<Field> keys;
     size_t start = 0;
     while (start <= fields.size()) {
@@ -354,8 +356,8 @@ void TPropertyTable::SortBy(const std::string& fields)
 
 bool TPropertyTable::Locate(Field f, const std::string& text)
 {
-    if (state_ != State::Browse)
-        Post();
+    if (!LeaveEdit())
+        return false;
     for (int i = 0; i < TotalCount(); ++i) {
         if (!Visible(i))
             continue;

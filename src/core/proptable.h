@@ -104,6 +104,8 @@ public:
     int UpdateNesting = 0;
 
 private:
+    // Posts a pending edit; false when it was refused (the edit stays).
+    bool LeaveEdit();
     bool Visible(int index) const;
     void Changed();
     void SetBounds();

@@ -56,20 +56,6 @@ std::optional<TFootprint> FootprintOf(const std::string& description, const std:
     return f;
 }
 
-std::string CellText(const std::string& value)
-{
-    std::string s;
-    s.reserve(std::min<size_t>(value.size(), 50));
-    for (const char c : value) {
-        if (c == '\r' || c == '\n')
-            continue;
-        s += c;
-        if (s.size() == 50)
-            break;
-    }
-    return s;
-}
-
 TPropertyGrid::TPropertyGrid(Project& project, UserDialogs& dialogs, TGridHost& host)
     : project_(project), dialogs_(dialogs), host_(host)
 {

@@ -46,9 +46,6 @@ struct TFootprint {
 // description begins with "WxH" and the value may carry ",X,Y" after the file.
 std::optional<TFootprint> FootprintOf(const std::string& description, const std::string& value);
 
-// The text a value cell shows: line breaks removed, at most 50 characters.
-std::string CellText(const std::string& value);
-
 class TPropertyGrid {
 public:
     enum class Tab { Properties = 0, Events = 1 };

@@ -339,3 +339,34 @@ TEST_F(TableUpdate, RemembersTheRowAcrossARebuild)
 
 } // namespace
 } // namespace kestrune
+
+namespace kestrune::test {
+namespace {
+
+TEST(PropertyTableRefusedPost, NavigationStaysAndNoOtherRowGetsTheEdit)
+{
+    TPropertyTable t;
+    t.AppendRow("a", "1", 0);
+    t.AppendRow("b", "2", 0);
+    t.AppendRow("c", "3", 0);
+    t.BeforePost = [](TPropertyTable& table) { return table.Value() != "bad"; };
+    t.First();
+    t.SetValue("bad");
+    t.Next();
+    EXPECT_EQ(t.Name(), "a"); // still on the edited row
+    EXPECT_EQ(t.GetState(), TPropertyTable::State::Edit);
+    EXPECT_FALSE(t.MoveTo(2));
+    EXPECT_FALSE(t.Locate(TPropertyTable::Field::Name, "c"));
+    t.Last();
+    t.Prior();
+    EXPECT_EQ(t.Name(), "a");
+    // Reordering drops the refused edit instead of writing it elsewhere.
+    t.SortBy("NAME");
+    EXPECT_EQ(t.GetState(), TPropertyTable::State::Browse);
+    for (const TPropertyRow& row : t.Rows())
+        EXPECT_NE(row.value, "bad");
+    EXPECT_EQ(t.Rows()[1].value, "2");
+}
+
+} // namespace
+} // namespace kestrune::test

@@ -1,3 +1,4 @@
+#include "controls/datagrid.h"
 #include "model/project.h"
 #include "shell/propertygrid.h"
 #include "shell_test_util.h"
@@ -202,7 +203,7 @@ TEST_F(Grid, TabsStoreOneListAndShowTheOther)
     EXPECT_NE(Row("dark"), nullptr);
 }
 
-TEST(GridDisplay, FootprintAndCellText)
+TEST(GridDisplay, FootprintAndShownValues)
 {
     const auto f = FootprintOf("32x48 picture of the NPC", "walls/door.png,4,8|1");
     ASSERT_TRUE(f);
@@ -219,8 +220,8 @@ TEST(GridDisplay, FootprintAndCellText)
     std::string value;
     for (int i = 0; i < 12; ++i)
         value += "0123456789\r\n";
-    EXPECT_EQ(CellText(value), "01234567890123456789012345678901234567890123456789");
-    EXPECT_EQ(CellText("a\r\nb"), "ab");
+    EXPECT_EQ(ValueDisplayText(value), "01234567890123456789012345678901234567890123456789");
+    EXPECT_EQ(ValueDisplayText("a\r\nb"), "ab");
 }
 
 } // namespace
