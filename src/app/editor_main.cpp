@@ -14,7 +14,23 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrune game editor"));
 
-    kestrune::QtUserDialogs dialogs;
+    kestrune::QtUserDialogs realDialogs;
+    // For end-to-end tests (KESTRUNE_CLOSE_AFTER_START): "Save changes?" is
+    // answered No, every other question as the real dialogs would be shown.
+    struct NoToSaving : kestrune::UserDialogs {
+        kestrune::UserDialogs& real;
+        explicit NoToSaving(kestrune::UserDialogs& r) : real(r) {}
+        void Error(const std::string& text) override { real.Error(text); }
+        bool Confirm(const std::string& text) override { return real.Confirm(text); }
+        Answer YesNoCancel(const std::string&) override { return Answer::No; }
+        std::optional<std::string> Input(const std::string& c, const std::string& p, const std::string& v) override
+        {
+            return real.Input(c, p, v);
+        }
+    } noToSaving(realDialogs);
+    const bool closeAfterStart = qEnvironmentVariableIsSet("KESTRUNE_CLOSE_AFTER_START");
+    kestrune::UserDialogs& dialogs = closeAfterStart ? static_cast<kestrune::UserDialogs&>(noToSaving)
+                                                     : static_cast<kestrune::UserDialogs&>(realDialogs);
     kestrune::TEditorWindows windows(dialogs);
     windows.CreateAll();
     // The program's own arguments, 8-bit as the rest of the editor.
@@ -26,7 +42,7 @@ int main(int argc, char** argv)
     // For end-to-end tests: KESTRUNE_CLOSE_AFTER_START closes the editor as
     // soon as the project is shown (as the close button would), after saving a
     // picture of the window to KESTRUNE_SCREENSHOT when that is set.
-    if (qEnvironmentVariableIsSet("KESTRUNE_CLOSE_AFTER_START")) {
+    if (closeAfterStart) {
         kestrune::TForm1* main = windows.Main.get();
         QObject::connect(main, &kestrune::TForm1::Started, main, [main] {
             const QString shot = qEnvironmentVariable("KESTRUNE_SCREENSHOT");

@@ -1,6 +1,8 @@
 #include "shell/mainwindow.h"
 
+#include "controls/datagrid.h"
 #include "controls/userdialogs.h"
+#include "core/definitions.h"
 #include "core/errors.h"
 #include "shell/config.h"
 #include "shell/editorwindows.h"
@@ -86,10 +88,116 @@ void PaintTitle(QLabel* label, bool active)
 
 // --------------------------------------------------------------------- create
 
+void TForm1::BuildPropertyPanel(QWidget* panel)
+{
+    auto* properties = new QVBoxLayout(panel);
+    properties->setContentsMargins(0, 0, 0, 0);
+    properties->setSpacing(0);
+    propertiesTitle_ = TitleBar(QStringLiteral(" Properties"), panel);
+    properties->addWidget(propertiesTitle_);
+
+    auto* tabRow = new QHBoxLayout();
+    tabRow->setContentsMargins(0, 0, 0, 0);
+    propertyTabs_ = new QTabBar(panel);
+    propertyTabs_->addTab(QStringLiteral("Properties"));
+    propertyTabs_->addTab(QStringLiteral("Events"));
+    connect(propertyTabs_, &QTabBar::currentChanged, this, [this](int tab) {
+        grid_->SetTab(tab == 1 ? TPropertyGrid::Tab::Events : TPropertyGrid::Tab::Properties);
+        gridView_->RefreshEditor();
+        UpdatePropertyPanel();
+    });
+    tabRow->addWidget(propertyTabs_, 1);
+    keyWordsButton_ = new QToolButton(panel);
+    keyWordsButton_->setText(QStringLiteral("Key Words"));
+    keyWordsButton_->setVisible(false);
+    tabRow->addWidget(keyWordsButton_);
+    properties->addLayout(tabRow);
+
+    auto* toolRow = new QHBoxLayout();
+    toolRow->setContentsMargins(0, 0, 0, 0);
+    auto* tools = new QToolBar(panel);
+    tools->setIconSize(QSize(16, 16));
+    QAction* add = tools->addAction(QStringLiteral("+"));
+    add->setToolTip(QStringLiteral("Add"));
+    connect(add, &QAction::triggered, this, [this] { grid_->AddRow(); });
+    QAction* remove = tools->addAction(QStringLiteral("-"));
+    remove->setToolTip(QStringLiteral("Remove"));
+    connect(remove, &QAction::triggered, this, [this] { grid_->RemoveRow(); });
+    QAction* rename = tools->addAction(QStringLiteral("R"));
+    rename->setToolTip(QStringLiteral("Rename"));
+    connect(rename, &QAction::triggered, this, [this] { grid_->RenameRow(); });
+    gridButtons_ = {add, remove, rename};
+    toolRow->addWidget(tools);
+    gridCaption_ = new QLabel(panel);
+    toolRow->addWidget(gridCaption_, 1);
+    properties->addLayout(toolRow);
+
+    gridView_ = new TDataGrid(panel);
+    gridView_->setFocusPolicy(Qt::ClickFocus);
+    gridView_->setColumnWidth(0, 70);
+    gridView_->SetTable(&grid_->Table);
+    gridView_->RowEditor = [this](const TPropertyRow& row) {
+        TRowEditor editor;
+        if (grid_->CurrentTab() == TPropertyGrid::Tab::Events) {
+            editor.style = TRowEditor::Style::Ellipsis;
+            editor.typing = false;
+            return editor;
+        }
+        TField* field = grid_->FieldOf(row.name);
+        if (!field) {
+            editor.style = TRowEditor::Style::Ellipsis;
+            return editor;
+        }
+        switch (field->EditStyle()) {
+        case esPickList:
+            editor.style = TRowEditor::Style::PickList;
+            if (const std::vector<std::string>* values = field->GetValues())
+                editor.choices = *values;
+            break;
+        case esSimple: editor.style = TRowEditor::Style::Plain; break;
+        default: editor.style = TRowEditor::Style::Ellipsis; break;
+        }
+        return editor;
+    };
+    gridView_->OnHeadingClick = [this](const std::string& name) { grid_->ClickHeading(name); };
+    gridView_->OnRowChange = [this] { GridRowChanged(); };
+    properties->addWidget(gridView_, 1);
+}
+
+void TForm1::UpdatePropertyPanel()
+{
+    const bool readOnly = grid_->ReadOnly();
+    gridView_->SetReadOnly(readOnly);
+    const QPalette app = QApplication::palette();
+    gridView_->SetColours(readOnly ? app.color(QPalette::Button) : app.color(QPalette::Base),
+                          app.color(QPalette::Text));
+    for (QAction* a : gridButtons_)
+        a->setEnabled(!readOnly);
+    gridCaption_->setText(ToQ(grid_->Caption()));
+    keyWordsButton_->setVisible(grid_->KeyWordsVisible());
+}
+
+void TForm1::GridRowChanged()
+{
+    const TPropertyRow* row = grid_->Table.Current();
+    if (!row) {
+        status_->clear();
+        return;
+    }
+    const TField* field = grid_->FieldOf(row->name);
+    status_->setText(ToQ("[" + row->name + "]" + (field ? "  " + field->Description : std::string())));
+}
+
+const TListedItem* TForm1::SelectedLibraryElement()
+{
+    return project_->SelectedElement;
+}
+
 TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
     : DefinitionFile(std::filesystem::path(Project::ExecutableFolder()) / "qv5game.def"),
       dialogs_(dialogs), windows_(windows), project_(std::make_unique<Project>())
 {
+    grid_ = std::make_unique<TPropertyGrid>(*project_, dialogs_, *this);
     setWindowTitle(QStringLiteral("Kestrune Game Editor - v0.9"));
     project_->FaceColor = [] {
         const QColor face = QApplication::palette().color(QPalette::Button);
@@ -300,20 +408,7 @@ void TForm1::BuildPanels()
     elementList_ = new QListWidget(elementPanel_);
     elements->addWidget(elementList_, 1);
     propertyPanel_ = new QWidget(columnSplitter_);
-    auto* properties = new QVBoxLayout(propertyPanel_);
-    properties->setContentsMargins(0, 0, 0, 0);
-    properties->setSpacing(0);
-    propertiesTitle_ = TitleBar(QStringLiteral(" Properties"), propertyPanel_);
-    properties->addWidget(propertiesTitle_);
-    propertyTabs_ = new QTabBar(propertyPanel_);
-    propertyTabs_->addTab(QStringLiteral("Properties"));
-    propertyTabs_->addTab(QStringLiteral("Events"));
-    properties->addWidget(propertyTabs_);
-    auto* grid = new QTableWidget(0, 2, propertyPanel_);
-    grid->horizontalHeader()->hide();
-    grid->verticalHeader()->hide();
-    grid->horizontalHeader()->setStretchLastSection(true);
-    properties->addWidget(grid, 1);
+    BuildPropertyPanel(propertyPanel_);
     codeArea_ = new QWidget(codeSplitter_);
     codeArea_->setMinimumHeight(MinimumVisualHeight);
     // The visual area keeps its height; the code area takes what is left.
@@ -437,6 +532,9 @@ bool TForm1::FormShow()
     }
     // 14 to 25: the views.
     FillMapChooser();
+    CurrentMap = project_->Maps->Count() > 0 ? project_->Maps->MapAt(0) : placeholderMap_.get();
+    grid_->ShowElement(CurrentMap);
+    UpdatePropertyPanel();
     SetLibMode(project_->LibMode);
     windows_.CodeEdit->RefreshNames(*project_);
     project_->PrepareMapPictures();
@@ -617,16 +715,17 @@ void TForm1::ShowAbout()
 
 // --------------------------------------------------------- saving, closing
 
-void TForm1::SaveProject()
+bool TForm1::SaveProject()
 {
     if (!loaded_)
-        return;
+        return false;
     if (windows_.Logo) {
         windows_.Logo->ShowSplash();
         ShowProgress("saving");
     }
     windows_.CodeEdit->SaveCurrent();
     Modified = false;
+    grid_->StoreTable();
     try {
         project_->Save();
     } catch (const std::exception& e) {
@@ -634,10 +733,11 @@ void TForm1::SaveProject()
         if (windows_.Logo)
             windows_.Logo->hide();
         dialogs_.Error(e.what());
-        return;
+        return false;
     }
     if (windows_.Logo)
         windows_.Logo->hide();
+    return true;
 }
 
 bool TForm1::CloseQuery()
@@ -648,8 +748,7 @@ bool TForm1::CloseQuery()
     case UserDialogs::Answer::Cancel: return false;
     case UserDialogs::Answer::No: return true;
     case UserDialogs::Answer::Yes:
-        SaveProject();
-        return !Modified; // a failed save keeps the editor open
+        return SaveProject(); // a failed save keeps the editor open
     }
     return false;
 }

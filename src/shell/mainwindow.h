@@ -5,6 +5,7 @@
 
 #include "model/project.h"
 #include "shell/commandline.h"
+#include "shell/propertygrid.h"
 
 #include <QMainWindow>
 
@@ -33,8 +34,9 @@ namespace kestrune {
 
 class UserDialogs;
 class TEditorWindows;
+class TDataGrid;
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public TGridHost {
     Q_OBJECT
 
 public:
@@ -69,7 +71,8 @@ public:
     TCommandLine CommandLine;
 
     // ---- commands ----
-    void SaveProject();
+    // False when a file could not be written (the message was shown).
+    bool SaveProject();
     // The close question: true when the window may close.
     bool CloseQuery();
     int ViewMode() const;
@@ -89,6 +92,22 @@ public:
     void ApplyConfiguration();
     void ShowAbout();
     bool BigIcons() const { return bigIcons_; }
+
+    // ---- the property panel ----
+    TPropertyGrid& Grid() { return *grid_; }
+    TDataGrid* GridView() const { return gridView_; }
+    // The map open in the map view: the placeholder map until one is chosen.
+    TMap* CurrentMap = nullptr;
+
+    // TGridHost
+    void SetModified() override { Modified = true; }
+    TMap* OpenMap() override { return CurrentMap; }
+    const TListedItem* SelectedLibraryElement() override;
+    void RefreshPreview() override {}
+    void RepaintCursorCell() override {}
+    void ListPlacements() override {}
+    void MapResized() override {}
+    void MoveSelectedNode(const std::string&) override {}
 
     // ---- parts of the window (for the views that fill them and for tests) ----
     QToolBar* BigToolbar() const { return bigToolbar_; }
@@ -133,6 +152,10 @@ private:
     void UpdateTitleBars();
     void FillMapChooser();
     void ShowProgress(const std::string& text);
+    void BuildPropertyPanel(QWidget* panel);
+    // Shows the grid's state: read-only look, buttons, caption, Key Words.
+    void UpdatePropertyPanel();
+    void GridRowChanged();
     // Loads the project of ProjectFolder; false (after the message) on failure.
     bool LoadProject();
 
@@ -177,6 +200,11 @@ private:
     QWidget* propertyPanel_ = nullptr;
     QLabel* propertiesTitle_ = nullptr;
     QTabBar* propertyTabs_ = nullptr;
+    std::unique_ptr<TPropertyGrid> grid_;
+    TDataGrid* gridView_ = nullptr;
+    QLabel* gridCaption_ = nullptr;
+    QToolButton* keyWordsButton_ = nullptr;
+    std::vector<QAction*> gridButtons_;
     QWidget* codeArea_ = nullptr;
     QTabBar* viewTabs_ = nullptr;
     QLabel* status_ = nullptr;
