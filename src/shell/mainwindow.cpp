@@ -188,10 +188,67 @@ void TForm1::GridRowChanged()
     status_->setText(ToQ("[" + row->name + "]" + (field ? "  " + field->Description : std::string())));
 }
 
-const TListedItem* TForm1::SelectedLibraryElement()
+void TForm1::ShowElement(TListedItem* element)
 {
-    return project_->SelectedElement;
+    grid_->ShowElement(element);
+    gridView_->RefreshEditor();
+    UpdatePropertyPanel();
 }
+
+void TForm1::PostPendingEdit()
+{
+    if (grid_->Table.Modified())
+        grid_->Post();
+}
+
+void TForm1::ForgetShownLists()
+{
+    grid_->ForgetLists();
+    UpdatePropertyPanel();
+}
+
+void TForm1::SaveCurrent() { windows_.CodeEdit->SaveCurrent(); }
+
+void TForm1::SetElementPanelVisible(bool visible) { elementPanel_->setVisible(visible); }
+
+void TForm1::SetElementPanelTitle(const std::string& title) { elementsTitle_->setText(ToQ(title)); }
+
+void TForm1::SetPlacementsListVisible(bool visible) { elementList_->setVisible(visible); }
+
+void TForm1::SetPreviewPicture(const QImage* picture)
+{
+    if (picture && !picture->isNull())
+        preview_->setPixmap(QPixmap::fromImage(*picture));
+    else
+        preview_->clear();
+}
+
+void TForm1::SetPreviewVisible(bool visible) { preview_->setVisible(visible); }
+
+void TForm1::SetEditButtonsEnabled(bool add, bool remove, bool rename)
+{
+    treeButtons_[0]->setEnabled(add);
+    treeButtons_[1]->setEnabled(remove);
+    treeButtons_[2]->setEnabled(rename);
+}
+
+void TForm1::SetKindMarks(int kind)
+{
+    for (int k = 0; k < KindCount; ++k) {
+        kindActions_[static_cast<size_t>(k)]->setChecked(k == kind);
+        kindButtons_[static_cast<size_t>(k)]->setChecked(k == kind);
+    }
+}
+
+void TForm1::SetMapsCaption(const std::string& caption) { kindButtons_[0]->setText(ToQ(caption)); }
+
+void TForm1::SetWorkingMode(bool lib)
+{
+    libButton_->setChecked(lib);
+    libModeAction_->setChecked(lib);
+}
+
+bool TForm1::MapsButtonHidden() { return !mapsAction_->isVisible(); }
 
 TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
     : DefinitionFile(std::filesystem::path(Project::ExecutableFolder()) / "qv5game.def"),
@@ -207,6 +264,7 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
     BuildMenus();
     BuildBigToolbar();
     BuildPanels();
+    browser_ = std::make_unique<TElementBrowser>(*project_, dialogs_, *this, *tree_, *mapChooser_, this);
     SelectProject = [this](const TCommandLine& c) -> std::optional<std::string> {
         TfrmSelectProject& select = *windows_.SelectProject;
         if (c.PresetGiven)
@@ -266,7 +324,8 @@ void TForm1::BuildMenus()
     paintFloorsAction_->setChecked(true);
     libModeAction_ = add(modeMenu, "Lib/Edit mode", "F5", [this] {
         // Pressing the (possibly hidden) "Lib" button.
-        SetLibMode(!project_->LibMode);
+        libButton_->setChecked(!libButton_->isChecked());
+        SetLibMode(libButton_->isChecked());
     });
     libModeAction_->setCheckable(true);
     add(modeMenu, "Code/map mode", "Alt+Return", [this] { CodeMapMode(); });
@@ -369,9 +428,21 @@ void TForm1::BuildPanels()
     left->setSpacing(1);
     auto* smallBar = new QToolBar(leftPanel_);
     smallBar->setIconSize(QSize(16, 16));
-    smallBar->addAction(QStringLiteral("+"))->setToolTip(QStringLiteral("Add"));
-    smallBar->addAction(QStringLiteral("-"))->setToolTip(QStringLiteral("Remove"));
-    smallBar->addAction(QStringLiteral("R"))->setToolTip(QStringLiteral("Rename"));
+    const char* const treeCommands[3] = {"Add", "Remove", "Rename"};
+    const char* const treeGlyphs[3] = {"+", "-", "R"};
+    for (int i = 0; i < 3; ++i) {
+        QAction* a = smallBar->addAction(QString::fromLatin1(treeGlyphs[i]));
+        a->setToolTip(QString::fromLatin1(treeCommands[i]));
+        connect(a, &QAction::triggered, this, [this, i] {
+            if (i == 0)
+                browser_->Add();
+            else if (i == 1)
+                browser_->Remove();
+            else
+                browser_->Rename();
+        });
+        treeButtons_.push_back(a);
+    }
     smallBar->addWidget(new QLabel(QStringLiteral("   Zoom :"), smallBar));
     zoomSpin_ = new QSpinBox(smallBar);
     zoomSpin_->setRange(1, 6);
@@ -407,6 +478,9 @@ void TForm1::BuildPanels()
     elements->addWidget(elementsTitle_);
     elementList_ = new QListWidget(elementPanel_);
     elements->addWidget(elementList_, 1);
+    preview_ = new QLabel(elementPanel_);
+    preview_->setAlignment(Qt::AlignCenter);
+    elements->addWidget(preview_, 1);
     propertyPanel_ = new QWidget(columnSplitter_);
     BuildPropertyPanel(propertyPanel_);
     codeArea_ = new QWidget(codeSplitter_);
@@ -499,7 +573,7 @@ bool TForm1::FormShow()
 {
     started_ = true;
     // 1 to 3: the command line, then the project selection when none was given.
-    SelectKind(0);
+    project_->CurrentKind = 0;
     project_->ProjectFolder.clear();
     CommandLine = ParseCommandLine(Arguments);
     DocName = CommandLine.DocName;
@@ -523,19 +597,20 @@ bool TForm1::FormShow()
         windows_.Logo->SetDevelop(CommandLine.Develop);
         windows_.Logo->ShowSplash();
     }
-    placeholderMap_ = std::make_unique<TMap>("", project_->Maps.get(), 1, 1);
     project_->ProjectFolder = WithSeparator(folder);
     if (!LoadProject()) {
         if (windows_.Logo)
             windows_.Logo->hide();
         return false;
     }
+    // The map shown while no map is open; made once the maps list exists for good.
+    placeholderMap_ = std::make_unique<TMap>("", project_->Maps.get(), 1, 1);
     // 14 to 25: the views.
-    FillMapChooser();
-    CurrentMap = project_->Maps->Count() > 0 ? project_->Maps->MapAt(0) : placeholderMap_.get();
-    grid_->ShowElement(CurrentMap);
-    UpdatePropertyPanel();
-    SetLibMode(project_->LibMode);
+    project_->PrepareMapPictures();
+    browser_->SetPlaceholderMap(placeholderMap_.get());
+    browser_->FillMapChooser();
+    browser_->ShowMap(nullptr);
+    browser_->SetLibMode(project_->LibMode);
     windows_.CodeEdit->RefreshNames(*project_);
     project_->PrepareMapPictures();
     ShowProgress("help system");
@@ -567,16 +642,6 @@ bool TForm1::LoadProject()
         dialogs_.Error(warning);
     loaded_ = true;
     return true;
-}
-
-void TForm1::FillMapChooser()
-{
-    mapChooser_->clear();
-    QStringList names;
-    for (int i = 0; i < project_->Maps->Count(); ++i)
-        names << ToQ(project_->Maps->MapAt(i)->Name);
-    names.sort(Qt::CaseInsensitive);
-    mapChooser_->addItems(names);
 }
 
 // ---------------------------------------------------------------- view modes
@@ -616,27 +681,11 @@ void TForm1::SelectKind(int kind)
 {
     if (kind < 0 || kind >= KindCount)
         return;
-    project_->CurrentKind = kind;
-    UpdateKindMarks();
+    SaveCurrent();
+    browser_->SelectKind(kind);
 }
 
-void TForm1::UpdateKindMarks()
-{
-    const int kind = project_->CurrentKind;
-    for (int k = 0; k < KindCount; ++k) {
-        kindActions_[static_cast<size_t>(k)]->setChecked(k == kind);
-        kindButtons_[static_cast<size_t>(k)]->setChecked(k == kind);
-    }
-}
-
-void TForm1::SetLibMode(bool on)
-{
-    project_->LibMode = on;
-    libButton_->setChecked(on);
-    libModeAction_->setChecked(on);
-    kindButtons_[0]->setText(on ? QStringLiteral("Game") : QStringLiteral("Maps"));
-    SelectKind(project_->CurrentKind);
-}
+void TForm1::SetLibMode(bool on) { browser_->SetLibMode(on); }
 
 void TForm1::SetZoom(int zoom)
 {

@@ -4,6 +4,7 @@
 // window settings.
 
 #include "model/project.h"
+#include "shell/browser.h"
 #include "shell/commandline.h"
 #include "shell/propertygrid.h"
 
@@ -36,7 +37,7 @@ class UserDialogs;
 class TEditorWindows;
 class TDataGrid;
 
-class TForm1 : public QMainWindow, public TGridHost {
+class TForm1 : public QMainWindow, public TGridHost, public TBrowserHost {
     Q_OBJECT
 
 public:
@@ -96,18 +97,42 @@ public:
     // ---- the property panel ----
     TPropertyGrid& Grid() { return *grid_; }
     TDataGrid* GridView() const { return gridView_; }
+    TElementBrowser& Browser() { return *browser_; }
     // The map open in the map view: the placeholder map until one is chosen.
-    TMap* CurrentMap = nullptr;
+    TMap* CurrentMap() const { return browser_->CurrentMap(); }
 
-    // TGridHost
+    // What the property panel and the browser ask of the window (the map
+    // view, the placements list and the code editor arrive with their issues).
     void SetModified() override { Modified = true; }
-    TMap* OpenMap() override { return CurrentMap; }
-    const TListedItem* SelectedLibraryElement() override;
-    void RefreshPreview() override {}
+    TMap* OpenMap() override { return browser_->CurrentMap(); }
+    const TListedItem* SelectedLibraryElement() override { return browser_->SelectedLibraryElement(); }
+    void RefreshPreview() override { browser_->RefreshPreview(); }
     void RepaintCursorCell() override {}
     void ListPlacements() override {}
     void MapResized() override {}
-    void MoveSelectedNode(const std::string&) override {}
+    void MoveSelectedNode(const std::string& caption) override { browser_->MoveSelectedNode(caption); }
+    void ShowElement(TListedItem* element) override;
+    void PostPendingEdit() override;
+    TListedItem* ShownElement() override { return grid_->ShownElement(); }
+    void ForgetShownLists() override;
+    void OpenMapInView(TMap&) override {}
+    void RepaintMap() override {}
+    void RepaintCell(int, int) override {}
+    void SizeForPattern(int, int) override {}
+    void HoldRepaint() override {}
+    void ReleaseRepaint() override {}
+    void SaveCurrent() override;
+    void Detach() override {}
+    void SetElementPanelVisible(bool visible) override;
+    void SetElementPanelTitle(const std::string& title) override;
+    void SetPlacementsListVisible(bool visible) override;
+    void SetPreviewPicture(const QImage* picture) override;
+    void SetPreviewVisible(bool visible) override;
+    void SetEditButtonsEnabled(bool add, bool remove, bool rename) override;
+    void SetKindMarks(int kind) override;
+    void SetMapsCaption(const std::string& caption) override;
+    void SetWorkingMode(bool lib) override;
+    bool MapsButtonHidden() override;
 
     // ---- parts of the window (for the views that fill them and for tests) ----
     QToolBar* BigToolbar() const { return bigToolbar_; }
@@ -148,9 +173,7 @@ private:
     void BuildPanels();
     void ReadSettings();
     void SetBigIcons(bool big);
-    void UpdateKindMarks();
     void UpdateTitleBars();
-    void FillMapChooser();
     void ShowProgress(const std::string& text);
     void BuildPropertyPanel(QWidget* panel);
     // Shows the grid's state: read-only look, buttons, caption, Key Words.
@@ -201,6 +224,9 @@ private:
     QLabel* propertiesTitle_ = nullptr;
     QTabBar* propertyTabs_ = nullptr;
     std::unique_ptr<TPropertyGrid> grid_;
+    std::unique_ptr<TElementBrowser> browser_;
+    std::vector<QAction*> treeButtons_;
+    QLabel* preview_ = nullptr;
     TDataGrid* gridView_ = nullptr;
     QLabel* gridCaption_ = nullptr;
     QToolButton* keyWordsButton_ = nullptr;
