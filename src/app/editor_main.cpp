@@ -27,6 +27,10 @@ int main(int argc, char** argv)
         {
             return real.Input(c, p, v);
         }
+        std::optional<std::string> OpenPicture(const std::string& t, const std::string& f) override
+        {
+            return real.OpenPicture(t, f);
+        }
     } noToSaving(realDialogs);
     const bool closeAfterStart = qEnvironmentVariableIsSet("KESTRUNE_CLOSE_AFTER_START");
     kestrune::UserDialogs& dialogs = closeAfterStart ? static_cast<kestrune::UserDialogs&>(noToSaving)

@@ -1,6 +1,7 @@
 #include "controls/userdialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QString>
@@ -46,6 +47,20 @@ std::optional<std::string> QtUserDialogs::Input(const std::string& caption, cons
     if (!ok)
         return std::nullopt;
     return FromQ(text);
+}
+
+} // namespace kestrune
+
+namespace kestrune {
+
+std::optional<std::string> QtUserDialogs::OpenPicture(const std::string& title, const std::string& folder)
+{
+    const QString filter = QStringLiteral(
+        "All (*.jpg *.jpeg *.gif *.png);;JPEG Image File (*.jpg);;JPEG Image File (*.jpeg);;GIF (*.gif);;PNG (*.png)");
+    const QString file = QFileDialog::getOpenFileName(parent_, ToQ(title), ToQ(folder), filter);
+    if (file.isEmpty())
+        return std::nullopt;
+    return file.toLocal8Bit().toStdString();
 }
 
 } // namespace kestrune

@@ -25,6 +25,9 @@ public:
     // An input box; nothing when cancelled.
     virtual std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
                                              const std::string& value) = 0;
+    // A file-open dialog for pictures starting in a folder; the chosen file's
+    // full path, or nothing when cancelled.
+    virtual std::optional<std::string> OpenPicture(const std::string& title, const std::string& folder) = 0;
 };
 
 // The real dialogs, over a parent window (may be none).
@@ -37,6 +40,7 @@ public:
     Answer YesNoCancel(const std::string& text) override;
     std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
                                      const std::string& value) override;
+    std::optional<std::string> OpenPicture(const std::string& title, const std::string& folder) override;
 
 private:
     QWidget* parent_;

@@ -6,6 +6,7 @@
 #include "core/errors.h"
 #include "shell/config.h"
 #include "shell/editorwindows.h"
+#include "shell/expandededit.h"
 #include "shell/icons.h"
 #include "shell/laterwindows.h"
 #include "shell/logo.h"
@@ -160,6 +161,14 @@ void TForm1::BuildPropertyPanel(QWidget* panel)
         return editor;
     };
     gridView_->OnHeadingClick = [this](const std::string& name) { grid_->ClickHeading(name); };
+    gridView_->OnEllipsis = [this] { grid_->Ellipsis(EditText); };
+    gridView_->OnDoubleClick = [this] {
+        if (grid_->CurrentTab() == TPropertyGrid::Tab::Events && !grid_->ReadOnly()) {
+            if (ViewMode() == 0)
+                SetViewMode(1);
+            grid_->Ellipsis(EditText);
+        }
+    };
     gridView_->OnRowChange = [this] { GridRowChanged(); };
     properties->addWidget(gridView_, 1);
 }
@@ -255,6 +264,7 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
       dialogs_(dialogs), windows_(windows), project_(std::make_unique<Project>())
 {
     grid_ = std::make_unique<TPropertyGrid>(*project_, dialogs_, *this);
+    EditText = [this](const std::string& text) { return windows_.ExpandedEdit->EditText(text); };
     setWindowTitle(QStringLiteral("Kestrune Game Editor - v0.9"));
     project_->FaceColor = [] {
         const QColor face = QApplication::palette().color(QPalette::Button);

@@ -54,6 +54,8 @@ public:
     std::vector<std::string> Arguments;
     // The definition file: "qv5game.def" beside the executable.
     std::filesystem::path DefinitionFile;
+    // The larger text editor of a value ("Expanded edit").
+    std::function<std::string(const std::string&)> EditText;
     // Asks for a project when none was given; the default shows the project
     // selection window. Nothing means the user left it.
     std::function<std::optional<std::string>(const TCommandLine&)> SelectProject;

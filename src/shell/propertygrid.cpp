@@ -6,6 +6,8 @@
 #include "core/text.h"
 #include "model/project.h"
 
+#include <filesystem>
+
 namespace kestrune {
 
 namespace {
@@ -193,6 +195,37 @@ TField* TPropertyGrid::FieldOf(const std::string& rowName) const
     if (!def)
         return nullptr;
     return TDefValue::FindField(def->ParamDefs, rowName);
+}
+
+std::string TPropertyGrid::PictureBaseFolder(const TPictureField& field) const
+{
+    const std::string folder = shownParams_ ? field.ResolvedFolder(*shownParams_) : field.Folder;
+    std::error_code ec;
+    if (std::filesystem::is_directory(std::filesystem::path(project_.ProjectFolder + folder), ec))
+        return project_.ProjectFolder + folder;
+    return project_.DataFolder + folder;
+}
+
+void TPropertyGrid::Ellipsis(const std::function<std::string(const std::string&)>& editText)
+{
+    if (readOnly_ || !Table.Current())
+        return;
+    const std::string name = Table.Name();
+    const std::string value = Table.Value();
+    const auto* picture = tab_ == Tab::Properties ? dynamic_cast<const TPictureField*>(FieldOf(name)) : nullptr;
+    if (picture) {
+        const std::string base = PictureBaseFolder(*picture);
+        std::string start = base;
+        const std::string file = value.substr(0, value.find_first_of(",|"));
+        if (const size_t slash = file.find_last_of('/'); slash != std::string::npos)
+            start += file.substr(0, slash + 1);
+        const std::optional<std::string> chosen = dialogs_.OpenPicture("Picture : " + picture->Description, start);
+        if (chosen)
+            Table.SetValue(TPictureField::RelativePicturePath(base, *chosen));
+    } else if (editText) {
+        Table.SetValue(editText(value));
+    }
+    Table.Post();
 }
 
 bool TPropertyGrid::BeforePost(TPropertyTable& table)

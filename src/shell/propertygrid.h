@@ -7,6 +7,7 @@
 
 #include "core/proptable.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,7 @@ namespace kestrune {
 
 class Project;
 class TField;
+class TPictureField;
 class TListedItem;
 class TMap;
 class TParList;
@@ -85,6 +87,13 @@ public:
     void RemoveRow();
     // The definition of a row of the shown parameters, or none.
     TField* FieldOf(const std::string& rowName) const;
+    // The ellipsis button of the current row: the picture chooser for a
+    // picture row, otherwise the larger text editor given here (the event
+    // editor arrives with the code editor; until then events use it too).
+    void Ellipsis(const std::function<std::string(const std::string&)>& editText);
+    // The folder a picture row's files are chosen from: the field's folder
+    // below the project folder when it exists there, else below the data folder.
+    std::string PictureBaseFolder(const TPictureField& field) const;
 
 private:
     bool BeforePost(TPropertyTable& table);

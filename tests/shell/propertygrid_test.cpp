@@ -226,3 +226,36 @@ TEST(GridDisplay, FootprintAndShownValues)
 
 } // namespace
 } // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+TEST_F(Grid, EllipsisChoosesPicturesRelativeToTheirFolderAndEditsOtherText)
+{
+    project.LibMode = true;
+    project.CurrentKind = 4;
+    TListedItem* own = project.Objects->Element(project.Objects->Count() - 1);
+    ASSERT_FALSE(own->Shared);
+    host.selected = own;
+    grid.ShowElement(own);
+    grid.ClickHeading("+Look");
+    ASSERT_TRUE(grid.Table.Locate(TPropertyTable::Field::Name, "image"));
+    // The project has its own objects folder, so pictures are chosen there.
+    const std::string base = project.ProjectFolder + "images/objects/";
+    dialogs.PictureAnswers = {base + "sub/chest.png", std::nullopt};
+    grid.Ellipsis(nullptr);
+    EXPECT_EQ(dialogs.Questions.back().rfind("Picture : ", 0), 0u);
+    EXPECT_EQ(dialogs.PictureFolders.back(), base);
+    EXPECT_EQ(grid.Table.Value(), "sub/chest.png");
+    grid.Ellipsis(nullptr); // cancelled: the value stays, in the folder of the value
+    EXPECT_EQ(dialogs.PictureFolders.back(), base + "sub/");
+    EXPECT_EQ(grid.Table.Value(), "sub/chest.png");
+
+    ASSERT_TRUE(grid.Table.Locate(TPropertyTable::Field::Name, "group"));
+    grid.Ellipsis([](const std::string& text) { return text + "\r\nmore"; });
+    EXPECT_EQ(grid.Table.GetState(), TPropertyTable::State::Browse);
+    EXPECT_EQ(grid.Table.Value().substr(grid.Table.Value().size() - 6), "\r\nmore");
+}
+
+} // namespace
+} // namespace kestrune::test

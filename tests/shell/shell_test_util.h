@@ -18,6 +18,8 @@ public:
     std::deque<bool> ConfirmAnswers;
     std::deque<Answer> YesNoCancelAnswers;
     std::deque<std::optional<std::string>> InputAnswers;
+    std::deque<std::optional<std::string>> PictureAnswers;
+    std::vector<std::string> PictureFolders;
 
     void Error(const std::string& text) override { Errors.push_back(text); }
     bool Confirm(const std::string& text) override
@@ -36,6 +38,16 @@ public:
             return Answer::Cancel;
         const Answer a = YesNoCancelAnswers.front();
         YesNoCancelAnswers.pop_front();
+        return a;
+    }
+    std::optional<std::string> OpenPicture(const std::string& title, const std::string& folder) override
+    {
+        Questions.push_back(title);
+        PictureFolders.push_back(folder);
+        if (PictureAnswers.empty())
+            return std::nullopt;
+        auto a = PictureAnswers.front();
+        PictureAnswers.pop_front();
         return a;
     }
     std::optional<std::string> Input(const std::string&, const std::string& prompt, const std::string&) override
