@@ -111,6 +111,11 @@ void TForm1::BuildPropertyPanel(QWidget* panel)
     keyWordsButton_ = new QToolButton(panel);
     keyWordsButton_->setText(QStringLiteral("Key Words"));
     keyWordsButton_->setVisible(false);
+    connect(keyWordsButton_, &QToolButton::clicked, this, [this] {
+        // The key words open in the code editor.
+        if (ViewMode() == 0)
+            SetViewMode(1);
+    });
     tabRow->addWidget(keyWordsButton_);
     properties->addLayout(tabRow);
 
@@ -314,7 +319,17 @@ void TForm1::BuildMenus()
             windows_.ParamEdit->EditList(project_->GameParams.get(), "Game parameters");
     });
     add(projectMenu, "Game names", nullptr, [this] { windows_.CodeEdit->ShowNamesEditor(); });
-    add(projectMenu, "All level variables", nullptr, [] {});
+    add(projectMenu, "All level variables", nullptr, [this] {
+        TMap* map = browser_ ? browser_->CurrentMap() : nullptr;
+        if (!loaded_ || !map)
+            return;
+        const bool properties = grid_->CurrentTab() == TPropertyGrid::Tab::Properties;
+        if (properties)
+            grid_->StoreTable();
+        windows_.ParamEdit->EditList(map->Params.get(), "All level parameters");
+        if (properties)
+            grid_->ShowAgain();
+    });
     add(projectMenu, "Save", "Ctrl+S", [this] { SaveProject(); });
     add(projectMenu, "Exit", "Alt+X", [this] { close(); });
 

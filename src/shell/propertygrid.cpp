@@ -137,6 +137,14 @@ void TPropertyGrid::StoreTable()
     EndTableUpdate(Table);
 }
 
+void TPropertyGrid::ShowAgain()
+{
+    BeginTableUpdate(Table);
+    if (TParList* list = ListOfTab())
+        list->ExpandToTable(Table, shownKey_, project_.Definitions.get());
+    EndTableUpdate(Table);
+}
+
 void TPropertyGrid::ForgetLists()
 {
     shownElement_ = nullptr;

@@ -62,6 +62,8 @@ public:
     void UpdateGridState();
     // Stores the table into the shown list (before saving, for example).
     void StoreTable();
+    // Copies the shown list into the table again (after it was edited elsewhere).
+    void ShowAgain();
     // Forgets the shown lists without storing (their element is gone).
     void ForgetLists();
 

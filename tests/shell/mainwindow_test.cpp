@@ -14,6 +14,7 @@
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 
 namespace kestrune::test {
 namespace {
@@ -254,7 +255,9 @@ TEST_F(Editor, Screenshot)
     main().Arguments = {Game()};
     ASSERT_TRUE(main().FormShow());
     main().SetViewMode(0);
-    main().Grid().ClickHeading("+Look");
+    main().SelectKind(5); // items, grouped by their kind
+    main().ElementTree()->expandAll();
+    main().Grid().ClickHeading("+Cell");
     main().show();
     const QImage shot = main().grab().toImage();
     EXPECT_FALSE(shot.isNull());
