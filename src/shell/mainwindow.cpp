@@ -10,6 +10,8 @@
 #include "shell/icons.h"
 #include "shell/laterwindows.h"
 #include "shell/logo.h"
+#include "shell/picturepreview.h"
+#include "model/picture.h"
 #include "shell/selectproject.h"
 #include "shell/selectreplace.h"
 #include "shell/settings.h"
@@ -199,6 +201,24 @@ void TForm1::GridRowChanged()
         return;
     }
     const TField* field = grid_->FieldOf(row->name);
+    // In Lib mode a picture row previews its picture under the map area.
+    const auto* pictureField = project_->LibMode && grid_->CurrentTab() == TPropertyGrid::Tab::Properties
+                                   ? dynamic_cast<const TPictureField*>(field)
+                                   : nullptr;
+    const std::string file = pictureField ? grid_->PreviewFile(*pictureField, row->value) : std::string();
+    if (file.empty()) {
+        picturePreview_->Clear();
+        lastPreviewed_.clear();
+    } else if (file != lastPreviewed_) {
+        const std::unique_ptr<QImage> picture = DecodePictureFile(file);
+        if (picture) {
+            picturePreview_->SetPicture(*picture, FootprintOf(pictureField->Description, row->value));
+            lastPreviewed_ = file;
+        } else {
+            picturePreview_->Clear();
+            lastPreviewed_.clear();
+        }
+    }
     status_->setText(ToQ("[" + row->name + "]" + (field ? "  " + field->Description : std::string())));
 }
 
@@ -260,6 +280,17 @@ void TForm1::SetWorkingMode(bool lib)
 {
     libButton_->setChecked(lib);
     libModeAction_->setChecked(lib);
+    // The picture preview lies under the map area in Lib mode only.
+    picturePreview_->setVisible(lib);
+    if (lib) {
+        auto* column = static_cast<QSplitter*>(mapArea_->parentWidget());
+        const int total = column->height();
+        const int preview = std::max(mapArea_->viewport()->height() - 150, 30);
+        column->setSizes({std::max(total - preview, 30), preview});
+    } else {
+        picturePreview_->Clear();
+        lastPreviewed_.clear();
+    }
 }
 
 bool TForm1::MapsButtonHidden() { return !mapsAction_->isVisible(); }
@@ -490,9 +521,13 @@ void TForm1::BuildPanels()
     visualSplitter_ = new QSplitter(Qt::Horizontal, visualArea_);
     visualSplitter_->setChildrenCollapsible(false);
     visualLayout->addWidget(visualSplitter_);
-    mapArea_ = new QScrollArea(visualSplitter_);
+    auto* mapColumn = new QSplitter(Qt::Vertical, visualSplitter_);
+    mapColumn->setChildrenCollapsible(false);
+    mapArea_ = new QScrollArea(mapColumn);
     mapArea_->setBackgroundRole(QPalette::Button);
     mapArea_->setAutoFillBackground(true);
+    picturePreview_ = new TPicturePreview(mapColumn);
+    picturePreview_->setVisible(false);
     columnSplitter_ = new QSplitter(Qt::Vertical, visualSplitter_);
     columnSplitter_->setChildrenCollapsible(false);
     elementPanel_ = new QWidget(columnSplitter_);

@@ -36,6 +36,7 @@ namespace kestrune {
 class UserDialogs;
 class TEditorWindows;
 class TDataGrid;
+class TPicturePreview;
 
 class TForm1 : public QMainWindow, public TGridHost, public TBrowserHost {
     Q_OBJECT
@@ -149,6 +150,8 @@ public:
     QWidget* PropertyPanel() const { return propertyPanel_; }
     QWidget* VisualArea() const { return visualArea_; }
     QWidget* CodeArea() const { return codeArea_; }
+    // The Lib-mode picture preview under the map area.
+    TPicturePreview* PicturePreview() const { return picturePreview_; }
     QSplitter* CodeSplitter() const { return codeSplitter_; }
     QTabBar* ViewTabs() const { return viewTabs_; }
     QLabel* StatusText() const { return status_; }
@@ -229,6 +232,8 @@ private:
     std::unique_ptr<TElementBrowser> browser_;
     std::vector<QAction*> treeButtons_;
     QLabel* preview_ = nullptr;
+    class TPicturePreview* picturePreview_ = nullptr;
+    std::string lastPreviewed_;
     TDataGrid* gridView_ = nullptr;
     QLabel* gridCaption_ = nullptr;
     QToolButton* keyWordsButton_ = nullptr;

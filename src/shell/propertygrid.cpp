@@ -214,6 +214,20 @@ std::string TPropertyGrid::PictureBaseFolder(const TPictureField& field) const
     return project_.DataFolder + folder;
 }
 
+std::string TPropertyGrid::PreviewFile(const TPictureField& field, const std::string& value) const
+{
+    std::string path = (shownParams_ ? field.ResolvedFolder(*shownParams_) : field.Folder) + value;
+    path = path.substr(0, path.find(','));
+    path = path.substr(0, path.find('|'));
+    const TListedItem* selected = dynamic_cast<const TListedItem*>(project_.SelectedElement);
+    const std::string base = selected ? selected->BaseFolder() : project_.ProjectFolder;
+    std::error_code ec;
+    std::string full = base + path;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(full), ec))
+        full = project_.DataFolder + path;
+    return std::filesystem::is_regular_file(std::filesystem::path(full), ec) ? full : std::string();
+}
+
 void TPropertyGrid::Ellipsis(const std::function<std::string(const std::string&)>& editText)
 {
     if (readOnly_ || !Table.Current())

@@ -93,6 +93,10 @@ public:
     // picture row, otherwise the larger text editor given here (the event
     // editor arrives with the code editor; until then events use it too).
     void Ellipsis(const std::function<std::string(const std::string&)>& editText);
+    // The picture file a picture row of the shown element names, for the
+    // Lib-mode preview: below the element's base folder, else below the data
+    // folder; empty when it names no existing file.
+    std::string PreviewFile(const TPictureField& field, const std::string& value) const;
     // The folder a picture row's files are chosen from: the field's folder
     // below the project folder when it exists there, else below the data folder.
     std::string PictureBaseFolder(const TPictureField& field) const;

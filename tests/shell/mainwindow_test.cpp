@@ -1,6 +1,7 @@
 #include "shell/commandline.h"
 #include "shell/editorwindows.h"
 #include "shell/mainwindow.h"
+#include "shell/picturepreview.h"
 #include "shell/settings.h"
 #include "shell_test_util.h"
 
@@ -263,6 +264,35 @@ TEST_F(Editor, Screenshot)
     EXPECT_FALSE(shot.isNull());
     shot.save(QString::fromStdString((fs::path(KESTRUNE_BUILD_DIR) / "tests" / "mainwindow.png").string()));
     main().hide();
+}
+
+} // namespace
+} // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+TEST_F(Editor, LibModePreviewsPictureRowsWithTheirFootprint)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    main().resize(900, 700);
+    main().SetLibMode(true);
+    main().SelectKind(7);
+    ASSERT_NE(main().Grid().ShownElement(), nullptr);
+    EXPECT_EQ(main().Grid().ShownElement()->DefName, "1NPCDef");
+    main().Grid().ClickHeading("+Look");
+    ASSERT_TRUE(main().Grid().Table.Locate(TPropertyTable::Field::Name, "standImage"));
+    TPicturePreview* preview = main().PicturePreview();
+    ASSERT_TRUE(preview->HasPicture());
+    const QRect picture = preview->PictureRect();
+    const QRect footprint = preview->FootprintRect();
+    EXPECT_EQ(footprint.size(), QSize(32, 48));
+    EXPECT_EQ(footprint.topLeft(), picture.topLeft()); // the value carries no offsets
+    ASSERT_TRUE(main().Grid().Table.Locate(TPropertyTable::Field::Name, "parent"));
+    EXPECT_FALSE(preview->HasPicture());
+    main().SetLibMode(false);
+    EXPECT_FALSE(preview->isVisibleTo(&main()));
 }
 
 } // namespace
