@@ -586,17 +586,7 @@ void TDataGrid::CancelEdit()
         table_->Cancel();
 }
 
-bool TDataGrid::LeaveRow()
-{
-    if (!table_)
-        return true;
-    PushEditorText();
-    if (table_->GetState() == TPropertyTable::State::Browse) {
-        CloseEditor();
-        return true;
-    }
-    return CommitEdit();
-}
+bool TDataGrid::LeaveRow() { return CommitEdit(); }
 
 bool TDataGrid::ClickEllipsis()
 {
