@@ -18,7 +18,9 @@ TCanvas::TCanvas(QImage& image, PatternMode mode) : image_(image), mode_(mode)
     height_ = image_.height();
 }
 
-void TCanvas::Fill(int x1, int y1, int x2, int y2, QRgb c)
+void TCanvas::Fill(int x1, int y1, int x2, int y2, QRgb c) { FillDevice(x1 - ox_, y1 - oy_, x2 - ox_, y2 - oy_, c); }
+
+void TCanvas::FillDevice(int x1, int y1, int x2, int y2, QRgb c)
 {
     x1 = std::max(x1, 0);
     y1 = std::max(y1, 0);
@@ -28,7 +30,7 @@ void TCanvas::Fill(int x1, int y1, int x2, int y2, QRgb c)
         std::fill(Row(y) + x1, Row(y) + std::max(x1, x2), c);
 }
 
-void TCanvas::Hatch(int x1, int y1, int x2, int y2, TBrush brush, QRgb c)
+void TCanvas::HatchDevice(int x1, int y1, int x2, int y2, TBrush brush, QRgb c)
 {
     x1 = std::max(x1, 0);
     y1 = std::max(y1, 0);
@@ -39,27 +41,31 @@ void TCanvas::Hatch(int x1, int y1, int x2, int y2, TBrush brush, QRgb c)
     for (int y = y1; y < y2; ++y) {
         QRgb* row = Row(y);
         for (int x = x1; x < x2; ++x)
-            if ((backward && ((x - y) & 7) == 0) || (forward && ((x + y) & 7) == 7))
+            if ((backward && ((x + ox_ - y - oy_) & 7) == 0) || (forward && ((x + ox_ + y + oy_) & 7) == 7))
                 row[x] = c;
     }
 }
 
 void TCanvas::Rectangle(int x1, int y1, int x2, int y2, std::optional<QRgb> pen, TBrush brush, QRgb brushColour)
 {
+    x1 -= ox_;
+    x2 -= ox_;
+    y1 -= oy_;
+    y2 -= oy_;
     if (x1 > x2)
         std::swap(x1, x2);
     if (y1 > y2)
         std::swap(y1, y2);
     const int inset = pen ? 1 : 0;
     if (brush == TBrush::Solid)
-        Fill(x1 + inset, y1 + inset, x2 - inset, y2 - inset, brushColour);
+        FillDevice(x1 + inset, y1 + inset, x2 - inset, y2 - inset, brushColour);
     else if (brush != TBrush::Hollow)
-        Hatch(x1 + inset, y1 + inset, x2 - inset, y2 - inset, brush, brushColour);
+        HatchDevice(x1 + inset, y1 + inset, x2 - inset, y2 - inset, brush, brushColour);
     if (pen && x2 > x1 && y2 > y1) {
-        Fill(x1, y1, x2, y1 + 1, *pen);
-        Fill(x1, y2 - 1, x2, y2, *pen);
-        Fill(x1, y1, x1 + 1, y2, *pen);
-        Fill(x2 - 1, y1, x2, y2, *pen);
+        FillDevice(x1, y1, x2, y1 + 1, *pen);
+        FillDevice(x1, y2 - 1, x2, y2, *pen);
+        FillDevice(x1, y1, x1 + 1, y2, *pen);
+        FillDevice(x2 - 1, y1, x2, y2, *pen);
     }
 }
 
@@ -80,6 +86,8 @@ void TCanvas::Line(int x1, int y1, int x2, int y2, QRgb pen)
 
 void TCanvas::Copy(const QImage& picture, int x, int y)
 {
+    x -= ox_;
+    y -= oy_;
     const int x1 = std::max(x, 0), y1 = std::max(y, 0);
     const int x2 = std::min(x + picture.width(), width_), y2 = std::min(y + picture.height(), height_);
     if (x2 <= x1 || picture.depth() != 32)
@@ -92,6 +100,8 @@ void TCanvas::Copy(const QImage& picture, int x, int y)
 
 void TCanvas::CopyKeyed(const QImage& picture, int x, int y, QRgb key)
 {
+    x -= ox_;
+    y -= oy_;
     const int x1 = std::max(x, 0), y1 = std::max(y, 0);
     const int x2 = std::min(x + picture.width(), width_), y2 = std::min(y + picture.height(), height_);
     if (x2 <= x1 || picture.depth() != 32)
@@ -111,7 +121,7 @@ void TCanvas::Stretch(const QImage& picture, int x1, int y1, int x2, int y2)
     if (picture.isNull() || x2 <= x1 || y2 <= y1)
         return;
     QPainter painter(&image_);
-    painter.drawImage(QRect(x1, y1, x2 - x1, y2 - y1), picture);
+    painter.drawImage(QRect(x1 - ox_, y1 - oy_, x2 - x1, y2 - y1), picture);
 }
 
 } // namespace kestrune

@@ -37,16 +37,29 @@ public:
     explicit TCanvas(QImage& image, PatternMode mode = PatternMode::Map);
 
     QImage& Image() { return image_; }
+    // Drawing coordinates of the image's top-left pixel: a picture of one part
+    // of a larger drawing takes that part's position. Hatch lines keep the
+    // phase of the larger drawing.
+    void SetOrigin(int x, int y)
+    {
+        ox_ = x;
+        oy_ = y;
+    }
     int Width() const { return width_; }
     int Height() const { return height_; }
     PatternMode Mode() const { return mode_; }
 
     void SetPixel(int x, int y, QRgb c)
     {
+        x -= ox_;
+        y -= oy_;
         if (x >= 0 && y >= 0 && x < width_ && y < height_)
             Row(y)[x] = c;
     }
-    QRgb Pixel(int x, int y) const { return reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x]; }
+    QRgb Pixel(int x, int y) const
+    {
+        return reinterpret_cast<const QRgb*>(image_.constScanLine(y - oy_))[x - ox_];
+    }
 
     // Fills x1 <= x < x2, y1 <= y < y2 (clipped to the canvas).
     void Fill(int x1, int y1, int x2, int y2, QRgb c);
@@ -62,8 +75,10 @@ public:
     {
         if (mode_ == PatternMode::Map && c == KeyRgb)
             return;
+        x -= ox_;
+        y -= oy_;
         if (x < 0 || y < 0 || x + s > width_ || y + s > height_) {
-            Fill(x, y, x + s, y + s, c);
+            FillDevice(x, y, x + s, y + s, c);
             return;
         }
         for (int row = y; row < y + s; ++row) {
@@ -84,7 +99,10 @@ public:
 
 private:
     QRgb* Row(int y) { return reinterpret_cast<QRgb*>(image_.scanLine(y)); }
-    void Hatch(int x1, int y1, int x2, int y2, TBrush brush, QRgb c);
+    // The same operations in the image's own pixels.
+    void FillDevice(int x1, int y1, int x2, int y2, QRgb c);
+    void HatchDevice(int x1, int y1, int x2, int y2, TBrush brush, QRgb c);
+    int ox_ = 0, oy_ = 0;
 
     QImage& image_;
     PatternMode mode_;

@@ -11,6 +11,7 @@
 #include "shell/laterwindows.h"
 #include "shell/logo.h"
 #include "shell/picturepreview.h"
+#include "mapedit/mapview.h"
 #include "model/picture.h"
 #include "shell/selectproject.h"
 #include "shell/selectreplace.h"
@@ -228,6 +229,24 @@ void TForm1::ShowElement(TListedItem* element)
     gridView_->RefreshEditor();
     UpdatePropertyPanel();
 }
+
+void TForm1::OpenMapInView(TMap& map) { mapView_->ShowMap(&map); }
+
+void TForm1::RepaintMap()
+{
+    mapView_->LayoutView();
+    mapView_->RepaintAll();
+}
+
+void TForm1::RepaintCell(int x, int y) { mapView_->RepaintCell(x, y); }
+
+void TForm1::RepaintCursorCell()
+{
+    if (TMap* map = browser_->CurrentMap())
+        mapView_->RepaintCell(map->SelX, map->SelY);
+}
+
+void TForm1::MapResized() { RepaintMap(); }
 
 void TForm1::PostPendingEdit()
 {
@@ -526,6 +545,22 @@ void TForm1::BuildPanels()
     mapArea_ = new QScrollArea(mapColumn);
     mapArea_->setBackgroundRole(QPalette::Button);
     mapArea_->setAutoFillBackground(true);
+    mapView_ = new TMapView(*project_, mapArea_);
+    mapArea_->setWidget(mapView_);
+    mapArea_->setWidgetResizable(false);
+    mapView_->OnPressCell = [this](int x, int y, int side, Qt::MouseButton) {
+        // The map cursor follows the press; painting comes with the map editor.
+        TMap* map = browser_->CurrentMap();
+        if (!map)
+            return;
+        const int oldX = map->SelX, oldY = map->SelY;
+        map->SelX = x;
+        map->SelY = y;
+        map->SelSide = side;
+        RepaintCell(oldX, oldY);
+        RepaintCell(x, y);
+        ShowElement(const_cast<TListedItem*>(project_->SelectedElement));
+    };
     picturePreview_ = new TPicturePreview(mapColumn);
     picturePreview_->setVisible(false);
     columnSplitter_ = new QSplitter(Qt::Vertical, visualSplitter_);
@@ -755,8 +790,10 @@ void TForm1::SetZoom(int zoom)
     if (zoomSpin_->value() != zoom)
         zoomSpin_->setValue(zoom);
     zoomActions_[static_cast<size_t>(zoom - 1)]->setChecked(true);
-    if (changed && loaded_)
+    if (changed && loaded_) {
         project_->PrepareMapPictures();
+        RepaintMap();
+    }
 }
 
 void TForm1::SetPaintFloors(bool on)

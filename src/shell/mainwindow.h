@@ -36,6 +36,7 @@ namespace kestrune {
 class UserDialogs;
 class TEditorWindows;
 class TDataGrid;
+class TMapView;
 class TPicturePreview;
 
 class TForm1 : public QMainWindow, public TGridHost, public TBrowserHost {
@@ -110,17 +111,17 @@ public:
     TMap* OpenMap() override { return browser_->CurrentMap(); }
     const TListedItem* SelectedLibraryElement() override { return browser_->SelectedLibraryElement(); }
     void RefreshPreview() override { browser_->RefreshPreview(); }
-    void RepaintCursorCell() override {}
+    void RepaintCursorCell() override;
     void ListPlacements() override {}
-    void MapResized() override {}
+    void MapResized() override;
     void MoveSelectedNode(const std::string& caption) override { browser_->MoveSelectedNode(caption); }
     void ShowElement(TListedItem* element) override;
     void PostPendingEdit() override;
     TListedItem* ShownElement() override { return grid_->ShownElement(); }
     void ForgetShownLists() override;
-    void OpenMapInView(TMap&) override {}
-    void RepaintMap() override {}
-    void RepaintCell(int, int) override {}
+    void OpenMapInView(TMap& map) override;
+    void RepaintMap() override;
+    void RepaintCell(int x, int y) override;
     void SizeForPattern(int, int) override {}
     void HoldRepaint() override {}
     void ReleaseRepaint() override {}
@@ -146,6 +147,7 @@ public:
     QComboBox* MapChooser() const { return mapChooser_; }
     QTreeWidget* ElementTree() const { return tree_; }
     QScrollArea* MapArea() const { return mapArea_; }
+    TMapView* MapView() const { return mapView_; }
     QWidget* ElementPanel() const { return elementPanel_; }
     QWidget* PropertyPanel() const { return propertyPanel_; }
     QWidget* VisualArea() const { return visualArea_; }
@@ -232,6 +234,7 @@ private:
     std::unique_ptr<TElementBrowser> browser_;
     std::vector<QAction*> treeButtons_;
     QLabel* preview_ = nullptr;
+    TMapView* mapView_ = nullptr;
     class TPicturePreview* picturePreview_ = nullptr;
     std::string lastPreviewed_;
     TDataGrid* gridView_ = nullptr;

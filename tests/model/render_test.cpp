@@ -347,3 +347,37 @@ TEST(CellMarks, IndexAgreesWithSearchingEveryName)
 
 } // namespace
 } // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+TEST_F(Drawing, APartDrawnWithItsOriginMatchesTheWholeDrawing)
+{
+    Prepare(2);
+    map->Cell(1, 1).Floor() = 1;
+    map->Cell(1, 1).Wall(2) = 1;
+    map->Cell(2, 3).ObjectIndex() = 1;
+    map->Events->SetValue("onEnter[2,2]", "x");
+    map->Params->SetValue("dark[1,2,0]", "T");
+    map->SelX = 2;
+    map->SelY = 2;
+    for (bool direct : {false, true})
+        for (int kind : {1, 2, 4}) {
+            const QImage whole = Render(kind, direct);
+            const int c = CellUnits * 2;
+            // Columns 1 to 2 and rows 1 to 3: pixels from (c, c) on.
+            QImage part(2 * c, 3 * c, QImage::Format_RGB32);
+            part.fill(Qt::black);
+            TCanvas canvas(part);
+            canvas.SetOrigin(c, (map->SizeY - 1 - 3) * c);
+            const TCellRange range{1, 2, 1, 3};
+            if (direct)
+                map->DrawAreaDirect(canvas, kind, range);
+            else
+                map->DrawArea(canvas, kind, range);
+            EXPECT_EQ(part, whole.copy(c, (map->SizeY - 1 - 3) * c, 2 * c, 3 * c)) << kind << " " << direct;
+        }
+}
+
+} // namespace
+} // namespace kestrune::test

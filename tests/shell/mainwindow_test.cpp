@@ -2,6 +2,7 @@
 #include "shell/editorwindows.h"
 #include "shell/mainwindow.h"
 #include "shell/picturepreview.h"
+#include "mapedit/mapview.h"
 #include "shell/settings.h"
 #include "shell_test_util.h"
 
@@ -293,6 +294,37 @@ TEST_F(Editor, LibModePreviewsPictureRowsWithTheirFootprint)
     EXPECT_FALSE(preview->HasPicture());
     main().SetLibMode(false);
     EXPECT_FALSE(preview->isVisibleTo(&main()));
+}
+
+} // namespace
+} // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+TEST_F(Editor, TheMapViewShowsTheOpenMapAndItsCursorFollowsPresses)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    TMap* map = main().CurrentMap();
+    ASSERT_NE(map, nullptr);
+    ASSERT_EQ(main().MapView()->Map(), map);
+    EXPECT_EQ(main().MapView()->size(), QSize(map->SizeX * 39, map->SizeY * 39));
+    main().SelectKind(2);
+    ASSERT_TRUE(main().MapView()->OnPressCell);
+    main().MapView()->OnPressCell(3, 4, 1, Qt::LeftButton);
+    EXPECT_EQ(map->SelX, 3);
+    EXPECT_EQ(map->SelY, 4);
+    EXPECT_EQ(main().Grid().ShownKey(), "[3,4]");
+    main().SetZoom(1);
+    EXPECT_EQ(main().MapView()->size(), QSize(map->SizeX * 13, map->SizeY * 13));
+
+    main().SetViewMode(0);
+    main().resize(1000, 700);
+    main().show();
+    const QImage shot = main().grab().toImage();
+    shot.save(QString::fromStdString((fs::path(KESTRUNE_BUILD_DIR) / "tests" / "mapview.png").string()));
+    main().hide();
 }
 
 } // namespace

@@ -1,0 +1,99 @@
+#include "mapedit/mapview.h"
+
+#include "model/project.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
+
+#include <algorithm>
+
+namespace kestrune {
+
+TMapView::TMapView(Project& project, QWidget* parent) : QWidget(parent), project_(project)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(false);
+}
+
+void TMapView::ShowMap(TMap* map)
+{
+    map_ = map;
+    LayoutView();
+    update();
+}
+
+void TMapView::LayoutView()
+{
+    const int c = CellUnits * std::max(project_.Zoom, 1);
+    if (map_)
+        resize(map_->SizeX * c, map_->SizeY * c);
+    else
+        resize(0, 0);
+}
+
+TCellRange TMapView::CellsIn(const QRect& area) const
+{
+    TCellRange r;
+    if (!map_)
+        return {0, -1, 0, -1};
+    const int c = CellUnits * std::max(project_.Zoom, 1);
+    r.FirstX = area.left() / c;
+    r.LastX = area.right() / c;
+    // Rows run bottom to top.
+    r.LastY = map_->SizeY - 1 - area.top() / c;
+    r.FirstY = map_->SizeY - 1 - area.bottom() / c;
+    return r;
+}
+
+void TMapView::RepaintCell(int x, int y)
+{
+    if (!map_)
+        return;
+    const int c = CellUnits * std::max(project_.Zoom, 1);
+    update(x * c, (map_->SizeY - 1 - y) * c, c, c);
+}
+
+void TMapView::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    const QColor face = QColor::fromRgb(ToRgb(project_.FaceColor));
+    if (!map_) {
+        painter.fillRect(event->rect(), face);
+        return;
+    }
+    const int c = CellUnits * std::max(project_.Zoom, 1);
+    const TCellRange range = CellsIn(event->rect());
+    if (range.FirstX > range.LastX || range.FirstY > range.LastY)
+        return;
+    // The cells of the exposed part are drawn into a picture of the whole
+    // map's size only where needed: a picture of just those cells, shifted.
+    const int left = std::max(range.FirstX, 0) * c;
+    const int top = (map_->SizeY - 1 - std::min(range.LastY, map_->SizeY - 1)) * c;
+    const int columns = std::min(range.LastX, map_->SizeX - 1) - std::max(range.FirstX, 0) + 1;
+    const int rows = std::min(range.LastY, map_->SizeY - 1) - std::max(range.FirstY, 0) + 1;
+    if (columns <= 0 || rows <= 0)
+        return;
+    // Only the exposed cells are drawn, into a picture of just those cells.
+    QImage part(columns * c, rows * c, QImage::Format_RGB32);
+    part.fill(face);
+    TCanvas canvas(part);
+    canvas.SetOrigin(left, top);
+    if (project_.MapDirectDraw)
+        map_->DrawAreaDirect(canvas, project_.CurrentKind, range);
+    else
+        map_->DrawArea(canvas, project_.CurrentKind, range);
+    painter.drawImage(left, top, part);
+}
+
+void TMapView::mousePressEvent(QMouseEvent* event)
+{
+    if (!map_)
+        return;
+    const QPoint p = event->position().toPoint();
+    const TCellHit hit = CellAt(*map_, p.x(), p.y(), std::max(project_.Zoom, 1));
+    if (hit.Hit && OnPressCell)
+        OnPressCell(hit.X, hit.Y, hit.Side, event->button());
+}
+
+} // namespace kestrune

@@ -1,0 +1,44 @@
+#pragma once
+// The map view: the open map drawn cell by cell at the current zoom inside
+// the main window's scroll area. It draws only the cells that an exposed
+// part of the view covers.
+
+#include "model/render.h"
+
+#include <QWidget>
+
+#include <functional>
+
+namespace kestrune {
+
+class Project;
+class TMap;
+
+class TMapView : public QWidget {
+public:
+    TMapView(Project& project, QWidget* parent = nullptr);
+
+    // Shows a map (none: nothing) and sizes the view for it.
+    void ShowMap(TMap* map);
+    TMap* Map() const { return map_; }
+    // Sizes the view for the map at the current zoom.
+    void LayoutView();
+    void RepaintCell(int x, int y);
+    void RepaintAll() { update(); }
+
+    // A press on a cell (the cell, its side and the button).
+    std::function<void(int x, int y, int side, Qt::MouseButton button)> OnPressCell;
+
+    // The cells a rectangle of the view covers.
+    TCellRange CellsIn(const QRect& area) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    Project& project_;
+    TMap* map_ = nullptr;
+};
+
+} // namespace kestrune
