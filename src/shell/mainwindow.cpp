@@ -11,6 +11,7 @@
 #include "shell/laterwindows.h"
 #include "shell/logo.h"
 #include "shell/picturepreview.h"
+#include "mapedit/maparea.h"
 #include "mapedit/mapview.h"
 #include "model/picture.h"
 #include "shell/selectproject.h"
@@ -230,21 +231,25 @@ void TForm1::ShowElement(TListedItem* element)
     UpdatePropertyPanel();
 }
 
-void TForm1::OpenMapInView(TMap& map) { mapView_->ShowMap(&map); }
+void TForm1::OpenMapInView(TMap& map) { mapArea_->ShowMap(&map); }
 
 void TForm1::RepaintMap()
 {
-    mapView_->LayoutView();
-    mapView_->RepaintAll();
+    mapArea_->LayoutView();
+    mapArea_->RepaintAll();
 }
 
-void TForm1::RepaintCell(int x, int y) { mapView_->RepaintCell(x, y); }
+void TForm1::RepaintCell(int x, int y) { mapArea_->RepaintCell(x, y); }
 
 void TForm1::RepaintCursorCell()
 {
     if (TMap* map = browser_->CurrentMap())
-        mapView_->RepaintCell(map->SelX, map->SelY);
+        mapArea_->RepaintCell(map->SelX, map->SelY);
 }
+
+void TForm1::HoldRepaint() { mapArea_->HoldRepaint(); }
+
+void TForm1::ReleaseRepaint() { mapArea_->ReleaseRepaint(); }
 
 void TForm1::MapResized() { RepaintMap(); }
 
@@ -542,12 +547,18 @@ void TForm1::BuildPanels()
     visualLayout->addWidget(visualSplitter_);
     auto* mapColumn = new QSplitter(Qt::Vertical, visualSplitter_);
     mapColumn->setChildrenCollapsible(false);
-    mapArea_ = new QScrollArea(mapColumn);
-    mapArea_->setBackgroundRole(QPalette::Button);
-    mapArea_->setAutoFillBackground(true);
-    mapView_ = new TMapView(*project_, mapArea_);
-    mapArea_->setWidget(mapView_);
-    mapArea_->setWidgetResizable(false);
+    mapArea_ = new TMapArea(*project_, mapColumn);
+    mapView_ = mapArea_->View();
+    mapArea_->OnWheelStep = [this](int step) {
+        // Outside Lib mode the wheel steps through the maps of the chooser.
+        if (project_->LibMode || mapChooser_->count() == 0)
+            return;
+        const int index = std::clamp(mapChooser_->currentIndex() + step, 0, mapChooser_->count() - 1);
+        if (index != mapChooser_->currentIndex()) {
+            mapChooser_->setCurrentIndex(index);
+            browser_->ChooseMap(index);
+        }
+    };
     mapView_->OnPressCell = [this](int x, int y, int side, Qt::MouseButton) {
         // The map cursor follows the press; painting comes with the map editor.
         TMap* map = browser_->CurrentMap();
@@ -792,7 +803,8 @@ void TForm1::SetZoom(int zoom)
     zoomActions_[static_cast<size_t>(zoom - 1)]->setChecked(true);
     if (changed && loaded_) {
         project_->PrepareMapPictures();
-        RepaintMap();
+        if (TMap* map = browser_->CurrentMap())
+            mapArea_->ShowMap(map); // keeps its scroll position
     }
 }
 
@@ -800,6 +812,7 @@ void TForm1::SetPaintFloors(bool on)
 {
     paintFloorsAction_->setChecked(on);
     project_->PaintFloors = on;
+    mapArea_->RepaintAll();
 }
 
 bool TForm1::PaintFloors() const { return paintFloorsAction_->isChecked(); }

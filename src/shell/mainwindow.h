@@ -37,6 +37,7 @@ class UserDialogs;
 class TEditorWindows;
 class TDataGrid;
 class TMapView;
+class TMapArea;
 class TPicturePreview;
 
 class TForm1 : public QMainWindow, public TGridHost, public TBrowserHost {
@@ -123,8 +124,8 @@ public:
     void RepaintMap() override;
     void RepaintCell(int x, int y) override;
     void SizeForPattern(int, int) override {}
-    void HoldRepaint() override {}
-    void ReleaseRepaint() override {}
+    void HoldRepaint() override;
+    void ReleaseRepaint() override;
     void SaveCurrent() override;
     void Detach() override {}
     void SetElementPanelVisible(bool visible) override;
@@ -146,7 +147,7 @@ public:
     QWidget* LeftPanel() const { return leftPanel_; }
     QComboBox* MapChooser() const { return mapChooser_; }
     QTreeWidget* ElementTree() const { return tree_; }
-    QScrollArea* MapArea() const { return mapArea_; }
+    TMapArea* MapArea() const { return mapArea_; }
     TMapView* MapView() const { return mapView_; }
     QWidget* ElementPanel() const { return elementPanel_; }
     QWidget* PropertyPanel() const { return propertyPanel_; }
@@ -222,7 +223,7 @@ private:
     QSplitter* codeSplitter_ = nullptr;
     QWidget* visualArea_ = nullptr;
     QSplitter* visualSplitter_ = nullptr;
-    QScrollArea* mapArea_ = nullptr;
+    TMapArea* mapArea_ = nullptr;
     QSplitter* columnSplitter_ = nullptr;
     QWidget* elementPanel_ = nullptr;
     QLabel* elementsTitle_ = nullptr;
