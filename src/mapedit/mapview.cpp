@@ -88,12 +88,16 @@ void TMapView::paintEvent(QPaintEvent* event)
 
 void TMapView::mousePressEvent(QMouseEvent* event)
 {
-    if (!map_)
-        return;
     const QPoint p = event->position().toPoint();
-    const TCellHit hit = CellAt(*map_, p.x(), p.y(), std::max(project_.Zoom, 1));
-    if (hit.Hit && OnPressCell)
-        OnPressCell(hit.X, hit.Y, hit.Side, event->button());
+    if (OnPress)
+        OnPress(p.x(), p.y(), event->button());
+}
+
+void TMapView::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint p = event->position().toPoint();
+    if (OnMove)
+        OnMove(p.x(), p.y(), event->buttons());
 }
 
 } // namespace kestrune

@@ -26,8 +26,9 @@ public:
     void RepaintCell(int x, int y);
     void RepaintAll() { update(); }
 
-    // A press on a cell (the cell, its side and the button).
-    std::function<void(int x, int y, int side, Qt::MouseButton button)> OnPressCell;
+    // A press and a move over the view, in view pixels.
+    std::function<void(int px, int py, Qt::MouseButton button)> OnPress;
+    std::function<void(int px, int py, Qt::MouseButtons buttons)> OnMove;
 
     // The cells a rectangle of the view covers.
     TCellRange CellsIn(const QRect& area) const;
@@ -35,6 +36,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     Project& project_;

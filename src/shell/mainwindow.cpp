@@ -249,6 +249,58 @@ void TForm1::RepaintCursorCell()
 
 void TForm1::HoldRepaint() { mapArea_->HoldRepaint(); }
 
+void TForm1::FocusTree()
+{
+    if (!tree_->hasFocus())
+        tree_->setFocus();
+}
+
+void TForm1::ShowCursorLists()
+{
+    TMap* map = browser_->CurrentMap();
+    if (!map)
+        return;
+    grid_->ShowLists(grid_->ShownParams(), map->Events.get(), project_->CellKeyOf(*map));
+    gridView_->RefreshEditor();
+    UpdatePropertyPanel();
+}
+
+bool TForm1::TreeHasSelection() { return tree_->currentItem() != nullptr; }
+
+void TForm1::RepaintAll() { mapArea_->RepaintAll(); }
+
+void TForm1::PlacementsChanged()
+{
+    elementList_->clear();
+    for (const TListedItem* placement : gestures_->Placements())
+        elementList_->addItem(ToQ(placement->Name));
+    if (gestures_->PlacementIndex() >= 0)
+        elementList_->setCurrentRow(gestures_->PlacementIndex());
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == elementList_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() & Qt::ControlModifier)
+            return QMainWindow::eventFilter(watched, event);
+        const bool shift = key->modifiers() & Qt::ShiftModifier;
+        switch (key->key()) {
+        case Qt::Key_Up: gestures_->MoveCursor(0, 1, -1, shift); return true;
+        case Qt::Key_Down: gestures_->MoveCursor(0, -1, -1, shift); return true;
+        case Qt::Key_Left: gestures_->MoveCursor(-1, 0, -1, shift); return true;
+        case Qt::Key_Right: gestures_->MoveCursor(1, 0, -1, shift); return true;
+        case Qt::Key_Home: gestures_->MoveCursor(0, 0, 0, shift); return true;
+        case Qt::Key_PageUp: gestures_->MoveCursor(0, 0, 1, shift); return true;
+        case Qt::Key_PageDown: gestures_->MoveCursor(0, 0, 2, shift); return true;
+        case Qt::Key_End: gestures_->MoveCursor(0, 0, 3, shift); return true;
+        case Qt::Key_Delete: gestures_->DeletePlacement(); return true;
+        default: break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void TForm1::ReleaseRepaint() { mapArea_->ReleaseRepaint(); }
 
 void TForm1::MapResized() { RepaintMap(); }
@@ -334,6 +386,7 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
     BuildMenus();
     BuildBigToolbar();
     BuildPanels();
+    gestures_ = std::make_unique<TMapGestures>(*project_, dialogs_, *this);
     browser_ = std::make_unique<TElementBrowser>(*project_, dialogs_, *this, *tree_, *mapChooser_, this);
     SelectProject = [this](const TCommandLine& c) -> std::optional<std::string> {
         TfrmSelectProject& select = *windows_.SelectProject;
@@ -559,19 +612,10 @@ void TForm1::BuildPanels()
             browser_->ChooseMap(index);
         }
     };
-    mapView_->OnPressCell = [this](int x, int y, int side, Qt::MouseButton) {
-        // The map cursor follows the press; painting comes with the map editor.
-        TMap* map = browser_->CurrentMap();
-        if (!map)
-            return;
-        const int oldX = map->SelX, oldY = map->SelY;
-        map->SelX = x;
-        map->SelY = y;
-        map->SelSide = side;
-        RepaintCell(oldX, oldY);
-        RepaintCell(x, y);
-        ShowElement(const_cast<TListedItem*>(project_->SelectedElement));
+    mapView_->OnPress = [this](int px, int py, Qt::MouseButton button) {
+        gestures_->PressCell(TMapGestures::Source::Mouse, button, px, py);
     };
+    mapView_->OnMove = [this](int px, int py, Qt::MouseButtons buttons) { gestures_->MouseMove(buttons, px, py); };
     picturePreview_ = new TPicturePreview(mapColumn);
     picturePreview_->setVisible(false);
     columnSplitter_ = new QSplitter(Qt::Vertical, visualSplitter_);
@@ -583,6 +627,9 @@ void TForm1::BuildPanels()
     elementsTitle_ = TitleBar(QStringLiteral(" Elements"), elementPanel_);
     elements->addWidget(elementsTitle_);
     elementList_ = new QListWidget(elementPanel_);
+    elementList_->installEventFilter(this);
+    connect(elementList_, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { gestures_->ChoosePlacement(elementList_->row(item)); });
     elements->addWidget(elementList_, 1);
     preview_ = new QLabel(elementPanel_);
     preview_->setAlignment(Qt::AlignCenter);

@@ -4,6 +4,7 @@
 // window settings.
 
 #include "model/project.h"
+#include "mapedit/gestures.h"
 #include "shell/browser.h"
 #include "shell/commandline.h"
 #include "shell/propertygrid.h"
@@ -40,7 +41,7 @@ class TMapView;
 class TMapArea;
 class TPicturePreview;
 
-class TForm1 : public QMainWindow, public TGridHost, public TBrowserHost {
+class TForm1 : public QMainWindow, public TGridHost, public TBrowserHost, public TGestureHost {
     Q_OBJECT
 
 public:
@@ -104,7 +105,15 @@ public:
     TDataGrid* GridView() const { return gridView_; }
     TElementBrowser& Browser() { return *browser_; }
     // The map open in the map view: the placeholder map until one is chosen.
-    TMap* CurrentMap() const { return browser_->CurrentMap(); }
+    TMap* CurrentMap() override { return browser_->CurrentMap(); }
+    TMapGestures& Gestures() { return *gestures_; }
+    int SelectedIndex() override { return browser_->SelectedIndex(); }
+    void SelectByIndex(int position) override { browser_->SelectByIndex(position); }
+    void FocusTree() override;
+    void ShowCursorLists() override;
+    bool TreeHasSelection() override;
+    void RepaintAll() override;
+    void PlacementsChanged() override;
 
     // What the property panel and the browser ask of the window (the map
     // view, the placements list and the code editor arrive with their issues).
@@ -113,7 +122,7 @@ public:
     const TListedItem* SelectedLibraryElement() override { return browser_->SelectedLibraryElement(); }
     void RefreshPreview() override { browser_->RefreshPreview(); }
     void RepaintCursorCell() override;
-    void ListPlacements() override {}
+    void ListPlacements() override { gestures_->ListPlacements(); }
     void MapResized() override;
     void MoveSelectedNode(const std::string& caption) override { browser_->MoveSelectedNode(caption); }
     void ShowElement(TListedItem* element) override;
@@ -173,6 +182,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -233,6 +243,7 @@ private:
     QTabBar* propertyTabs_ = nullptr;
     std::unique_ptr<TPropertyGrid> grid_;
     std::unique_ptr<TElementBrowser> browser_;
+    std::unique_ptr<TMapGestures> gestures_;
     std::vector<QAction*> treeButtons_;
     QLabel* preview_ = nullptr;
     TMapView* mapView_ = nullptr;

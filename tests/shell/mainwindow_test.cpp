@@ -311,8 +311,11 @@ TEST_F(Editor, TheMapViewShowsTheOpenMapAndItsCursorFollowsPresses)
     ASSERT_EQ(main().MapView()->Map(), map);
     EXPECT_EQ(main().MapView()->size(), QSize(map->SizeX * 39, map->SizeY * 39));
     main().SelectKind(2);
-    ASSERT_TRUE(main().MapView()->OnPressCell);
-    main().MapView()->OnPressCell(3, 4, 1, Qt::LeftButton);
+    ASSERT_TRUE(main().MapView()->OnPress);
+    // The middle of cell (3, 4) at zoom 3.
+    main().MapView()->OnPress(3 * 39 + 19, (map->SizeY - 1 - 4) * 39 + 19, Qt::MiddleButton);
+    EXPECT_EQ(map->SelX, 0); // the middle button pans
+    main().MapView()->OnPress(3 * 39 + 19, (map->SizeY - 1 - 4) * 39 + 19, Qt::RightButton);
     EXPECT_EQ(map->SelX, 3);
     EXPECT_EQ(map->SelY, 4);
     EXPECT_EQ(main().Grid().ShownKey(), "[3,4]");
