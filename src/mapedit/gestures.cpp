@@ -1,6 +1,7 @@
 #include "mapedit/gestures.h"
 
 #include "controls/userdialogs.h"
+#include "mapedit/history.h"
 #include "model/project.h"
 
 #include <algorithm>
@@ -59,6 +60,8 @@ void TMapGestures::PressCell(Source source, Qt::MouseButton button, int px, int 
     if (source == Source::DragStep) {
         side = DragSide;
     } else {
+        if (History)
+            History->BeginStroke();
         LastCellX = x;
         LastCellY = y;
         DragSide = side;
@@ -77,8 +80,11 @@ void TMapGestures::PressCell(Source source, Qt::MouseButton button, int px, int 
             if (n > MaxPlaceable) {
                 dialogs_.Error("Only the first 255 elements of a library can be placed on a map.");
             } else {
-                const bool again = cell.Slot(slot) == n && source != Source::DragStep;
+                const int before = cell.Slot(slot);
+                const bool again = before == n && source != Source::DragStep;
                 cell.SetSlot(slot, again ? 0 : n);
+                if (History)
+                    History->CellChanged(map, x, y, slot, before, cell.Slot(slot));
                 map->Changed = true;
                 host_.SetModified();
             }
@@ -126,7 +132,10 @@ void TMapGestures::MouseMove(Qt::MouseButtons buttons, int px, int py)
 
 void TMapGestures::StretchMonster(TMonster& monster, const TCellRect& area)
 {
+    const TCellRect before = monster.Area();
     monster.SetArea(area);
+    if (History)
+        History->MonsterAreaChanged(host_.CurrentMap(), &monster, before);
     host_.ShowElement(&monster);
     host_.RepaintAll(); // the union of the old and new rectangles
 }
@@ -183,10 +192,16 @@ void TMapGestures::DropFromTree(int position, int x, int y)
         return;
     const int oldX = map->SelX, oldY = map->SelY;
     const int kind = project_.CurrentKind;
+    if (History)
+        History->BeginStroke();
     if (kind == 5 && position >= 0 && position < project_.ItemDefs->Count()) {
-        map->AddItem(static_cast<TItemDef*>(project_.ItemDefs->Element(position)), x, y);
+        TItem* item = map->AddItem(static_cast<TItemDef*>(project_.ItemDefs->Element(position)), x, y);
+        if (History && item)
+            History->PlacementAdded(map, item);
     } else if (kind == 6 && position >= 0 && position < project_.MonsterDefs->Count()) {
-        map->AddMonster(static_cast<TMonsterDef*>(project_.MonsterDefs->Element(position)), x, y);
+        TMonster* monster = map->AddMonster(static_cast<TMonsterDef*>(project_.MonsterDefs->Element(position)), x, y);
+        if (History)
+            History->PlacementAdded(map, monster);
     } else if (kind == 7) {
         if (auto* npc = dynamic_cast<TNPC*>(host_.ShownElement())) {
             npc->MoveTo(x, y);
@@ -215,7 +230,10 @@ void TMapGestures::DropFromList(int x, int y)
     const int oldX = map->SelX, oldY = map->SelY;
     TListedItem* selected = const_cast<TListedItem*>(project_.SelectedElement);
     if (auto* item = project_.CurrentKind == 5 ? dynamic_cast<TItem*>(selected) : nullptr) {
+        const int fromX = item->X, fromY = item->Y;
         map->MoveItem(item, x, y);
+        if (History)
+            History->ItemMoved(map, item, fromX, fromY);
         map->SelX = x;
         map->SelY = y;
         host_.RepaintCell(oldX, oldY);
@@ -277,7 +295,12 @@ void TMapGestures::DeletePlacement()
         host_.ShowElement(map);
     const int x = map->SelX, y = map->SelY;
     const bool item = dynamic_cast<TItem*>(placement) != nullptr;
-    map->RemovePlacement(placement);
+    if (History) {
+        History->BeginStroke();
+        History->RemovePlacement(map, placement);
+    } else {
+        map->RemovePlacement(placement);
+    }
     if (item)
         host_.RepaintCell(x, y);
     else

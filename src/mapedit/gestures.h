@@ -19,6 +19,7 @@ class Project;
 class TListedItem;
 class TMap;
 class UserDialogs;
+class TMapHistory;
 
 // What the gestures need of the rest of the main window.
 class TGestureHost {
@@ -49,6 +50,8 @@ public:
 
     int LastCellX = -1, LastCellY = -1;
     int DragSide = 0;
+    // Where the changes are recorded for undo, if anywhere.
+    TMapHistory* History = nullptr;
 
     // A press on the map: a mouse press or drag step at a pixel, or a key
     // after the cursor moved by (dx, dy).

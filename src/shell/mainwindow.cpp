@@ -387,6 +387,18 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
     BuildBigToolbar();
     BuildPanels();
     gestures_ = std::make_unique<TMapGestures>(*project_, dialogs_, *this);
+    gestures_->History = &history_;
+    history_.OnChanged = [this](TMap* map) {
+        Modified = true;
+        if (map == browser_->CurrentMap()) {
+            mapArea_->RepaintAll();
+            gestures_->ListPlacements();
+        }
+    };
+    history_.OnPlacementLeaving = [this](TListedItem* placement) {
+        if (grid_->ShownElement() == placement || project_->SelectedElement == placement)
+            ShowElement(browser_->CurrentMap());
+    };
     browser_ = std::make_unique<TElementBrowser>(*project_, dialogs_, *this, *tree_, *mapChooser_, this);
     SelectProject = [this](const TCommandLine& c) -> std::optional<std::string> {
         TfrmSelectProject& select = *windows_.SelectProject;
@@ -463,6 +475,10 @@ void TForm1::BuildMenus()
     libModeAction_->setCheckable(true);
     add(modeMenu, "Code/map mode", "Alt+Return", [this] { CodeMapMode(); });
     add(modeMenu, "Both mode", "F10", [this] { BothMode(); });
+    modeMenu->addSeparator();
+    // Text controls keep these keys while they have the focus.
+    add(modeMenu, "Undo", "Ctrl+Z", [this] { history_.Stack().undo(); });
+    add(modeMenu, "Redo", "Ctrl+Y", [this] { history_.Stack().redo(); });
 
     QMenu* zoomMenu = menuBar()->addMenu(QStringLiteral("Zoom"));
     add(zoomMenu, "Increase", "Ctrl+9", [this] { SetZoom(project_->Zoom + 1); });

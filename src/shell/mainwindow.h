@@ -5,6 +5,7 @@
 
 #include "model/project.h"
 #include "mapedit/gestures.h"
+#include "mapedit/history.h"
 #include "shell/browser.h"
 #include "shell/commandline.h"
 #include "shell/propertygrid.h"
@@ -136,7 +137,10 @@ public:
     void HoldRepaint() override;
     void ReleaseRepaint() override;
     void SaveCurrent() override;
-    void Detach() override {}
+    // Something is about to be removed: the code editor lets go of it and the
+    // undo history, which may refer to it, is forgotten.
+    void Detach() override { history_.Clear(); }
+    TMapHistory& History() { return history_; }
     void SetElementPanelVisible(bool visible) override;
     void SetElementPanelTitle(const std::string& title) override;
     void SetPlacementsListVisible(bool visible) override;
@@ -244,6 +248,7 @@ private:
     std::unique_ptr<TPropertyGrid> grid_;
     std::unique_ptr<TElementBrowser> browser_;
     std::unique_ptr<TMapGestures> gestures_;
+    TMapHistory history_;
     std::vector<QAction*> treeButtons_;
     QLabel* preview_ = nullptr;
     TMapView* mapView_ = nullptr;

@@ -207,3 +207,82 @@ TEST_F(Gestures, EventKeysSelectTheirCell)
 
 } // namespace
 } // namespace kestrune::test
+
+#include "mapedit/history.h"
+
+namespace kestrune::test {
+namespace {
+
+class History : public Gestures {
+protected:
+    void SetUp() override
+    {
+        Gestures::SetUp();
+        g.History = &history;
+        history.OnPlacementLeaving = [this](TListedItem* placement) {
+            if (host.shown == placement)
+                host.ShowElement(map);
+        };
+    }
+    TMapHistory history;
+};
+
+TEST_F(History, AStrokeIsOneStepAndRedoRepaintsIt)
+{
+    p.CurrentKind = 2;
+    host.selectedIndex = 1;
+    map->Cell(3, 1).Floor() = 6;
+    Click(1, 1);
+    for (int x = 2; x <= 4; ++x)
+        Drag(x, 1);
+    Click(1, 5); // a second step
+    EXPECT_EQ(history.Stack().count(), 2);
+    history.Stack().undo();
+    EXPECT_EQ(map->Cell(1, 5).Floor(), 0);
+    EXPECT_EQ(map->Cell(4, 1).Floor(), 2);
+    history.Stack().undo();
+    EXPECT_EQ(map->Cell(1, 1).Floor(), 0);
+    EXPECT_EQ(map->Cell(3, 1).Floor(), 6);
+    EXPECT_EQ(map->Cell(4, 1).Floor(), 0);
+    history.Stack().redo();
+    for (int x = 1; x <= 4; ++x)
+        EXPECT_EQ(map->Cell(x, 1).Floor(), 2) << x;
+}
+
+TEST_F(History, PlacementsComeAndGoWithUndoAndRedo)
+{
+    p.CurrentKind = 5;
+    g.DropFromTree(0, 2, 2);
+    ASSERT_EQ(map->Items->Count(), 1);
+    TItem* item = map->Items->ItemAt(0);
+    history.Stack().undo();
+    EXPECT_EQ(map->Items->Count(), 0);
+    EXPECT_EQ(map->Cell(2, 2).ItemCount, 0);
+    history.Stack().redo();
+    ASSERT_EQ(map->Items->Count(), 1);
+    EXPECT_EQ(map->Items->ItemAt(0), item);
+    EXPECT_EQ(map->Cell(2, 2).ItemCount, 1);
+
+    g.ListPlacements();
+    g.DeletePlacement();
+    EXPECT_EQ(map->Items->Count(), 0);
+    history.Stack().undo();
+    ASSERT_EQ(map->Items->Count(), 1);
+    EXPECT_EQ(map->Cell(2, 2).ItemCount, 1);
+
+    p.CurrentKind = 6;
+    g.DropFromTree(0, 4, 6);
+    TMonster* m = map->Monsters->MonsterAt(0);
+    Click(4, 6, Qt::RightButton); // a press starts the stretch
+    Drag(5, 7, Qt::RightButton);
+    Drag(6, 7, Qt::RightButton);
+    EXPECT_EQ(m->Area(), (TCellRect{4, 6, 6, 7}));
+    history.Stack().undo(); // the whole stretch
+    EXPECT_EQ(m->Area(), (TCellRect{4, 6, 4, 6}));
+    history.Stack().undo(); // the drop
+    EXPECT_EQ(map->Monsters->Count(), 0);
+    EXPECT_NE(host.shown, static_cast<TListedItem*>(m));
+}
+
+} // namespace
+} // namespace kestrune::test

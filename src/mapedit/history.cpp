@@ -1,0 +1,225 @@
+#include "mapedit/history.h"
+
+#include "model/map.h"
+
+#include <QUndoCommand>
+
+#include <vector>
+
+namespace kestrune {
+
+namespace {
+
+// The first redo comes from QUndoStack::push right after the change was
+// made; it has nothing left to do.
+class TRecordedCommand : public QUndoCommand {
+public:
+    TRecordedCommand(TMapHistory& history, TMap* map, const QString& text)
+        : QUndoCommand(text), history_(history), map_(map)
+    {
+    }
+    void undo() override
+    {
+        Undo();
+        Changed();
+    }
+    void redo() override
+    {
+        if (first_) {
+            first_ = false;
+            return;
+        }
+        Redo();
+        Changed();
+    }
+
+protected:
+    virtual void Undo() = 0;
+    virtual void Redo() = 0;
+    void Changed()
+    {
+        if (history_.OnChanged)
+            history_.OnChanged(map_);
+    }
+    void Leaving(TListedItem* placement)
+    {
+        if (history_.OnPlacementLeaving)
+            history_.OnPlacementLeaving(placement);
+    }
+
+    TMapHistory& history_;
+    TMap* map_;
+
+private:
+    bool first_ = true;
+};
+
+class TCellsCommand : public TRecordedCommand {
+public:
+    struct Change {
+        int x, y, slot, before, after;
+    };
+    TCellsCommand(TMapHistory& history, TMap* map, int stroke, Change change)
+        : TRecordedCommand(history, map, QStringLiteral("Paint")), stroke_(stroke), changes_{change}
+    {
+    }
+    int id() const override { return 1; }
+    bool mergeWith(const QUndoCommand* other) override
+    {
+        const auto* o = static_cast<const TCellsCommand*>(other);
+        if (o->stroke_ != stroke_ || o->map_ != map_)
+            return false;
+        changes_.insert(changes_.end(), o->changes_.begin(), o->changes_.end());
+        return true;
+    }
+
+protected:
+    void Undo() override
+    {
+        for (auto it = changes_.rbegin(); it != changes_.rend(); ++it)
+            map_->Cell(it->x, it->y).SetSlot(it->slot, it->before);
+        map_->Changed = true;
+    }
+    void Redo() override
+    {
+        for (const Change& c : changes_)
+            map_->Cell(c.x, c.y).SetSlot(c.slot, c.after);
+        map_->Changed = true;
+    }
+
+private:
+    int stroke_;
+    std::vector<Change> changes_;
+};
+
+// A placement on or off its map: `held` owns it while it is off.
+class TPlacementCommand : public TRecordedCommand {
+public:
+    TPlacementCommand(TMapHistory& history, TMap* map, TListedItem* placement, bool addedNow,
+                      std::unique_ptr<TLoadSaveItem> held, int index)
+        : TRecordedCommand(history, map, addedNow ? QStringLiteral("Place") : QStringLiteral("Delete")),
+          placement_(placement), added_(addedNow), held_(std::move(held)), index_(index)
+    {
+    }
+
+protected:
+    void Undo() override { added_ ? TakeOff() : PutBack(); }
+    void Redo() override { added_ ? PutBack() : TakeOff(); }
+
+private:
+    TItemList* List() const
+    {
+        return dynamic_cast<TItem*>(placement_) ? static_cast<TItemList*>(map_->Items.get())
+                                                : static_cast<TItemList*>(map_->Monsters.get());
+    }
+    void TakeOff()
+    {
+        TItemList* list = List();
+        const int at = list->IndexOf(placement_);
+        if (at < 0)
+            return;
+        Leaving(placement_);
+        if (auto* item = dynamic_cast<TItem*>(placement_); item && map_->InMap(item->X, item->Y))
+            --map_->Cell(item->X, item->Y).ItemCount;
+        index_ = at;
+        held_ = list->Extract(at);
+    }
+    void PutBack()
+    {
+        if (!held_)
+            return;
+        List()->Insert(index_, std::move(held_));
+        if (auto* item = dynamic_cast<TItem*>(placement_); item && map_->InMap(item->X, item->Y))
+            ++map_->Cell(item->X, item->Y).ItemCount;
+    }
+
+    TListedItem* placement_;
+    bool added_;
+    std::unique_ptr<TLoadSaveItem> held_;
+    int index_;
+};
+
+class TMoveCommand : public TRecordedCommand {
+public:
+    TMoveCommand(TMapHistory& history, TMap* map, TListedItem* placement, int stroke, TCellRect before,
+                 TCellRect after)
+        : TRecordedCommand(history, map, QStringLiteral("Move")), placement_(placement), stroke_(stroke),
+          before_(before), after_(after)
+    {
+    }
+    // The steps of one drag are one move: from where it started to where it ended.
+    int id() const override { return 2; }
+    bool mergeWith(const QUndoCommand* other) override
+    {
+        const auto* o = static_cast<const TMoveCommand*>(other);
+        if (o->stroke_ != stroke_ || o->placement_ != placement_)
+            return false;
+        after_ = o->after_;
+        return true;
+    }
+
+protected:
+    void Undo() override { Apply(before_); }
+    void Redo() override { Apply(after_); }
+
+private:
+    void Apply(const TCellRect& r)
+    {
+        if (auto* item = dynamic_cast<TItem*>(placement_))
+            map_->MoveItem(item, r.Left, r.Top);
+        else if (auto* monster = dynamic_cast<TMonster*>(placement_))
+            monster->SetArea(r);
+    }
+    TListedItem* placement_;
+    int stroke_;
+    TCellRect before_, after_;
+};
+
+} // namespace
+
+TMapHistory::TMapHistory() = default;
+
+void TMapHistory::BeginStroke() { ++stroke_; }
+
+void TMapHistory::CellChanged(TMap* map, int x, int y, int slot, int before, int after)
+{
+    if (before == after)
+        return;
+    stack_.push(new TCellsCommand(*this, map, stroke_, {x, y, slot, before, after}));
+}
+
+void TMapHistory::PlacementAdded(TMap* map, TListedItem* placement)
+{
+    stack_.push(new TPlacementCommand(*this, map, placement, true, nullptr, 0));
+}
+
+void TMapHistory::ItemMoved(TMap* map, TListedItem* item, int fromX, int fromY)
+{
+    const auto* it = static_cast<const TItem*>(item);
+    stack_.push(
+        new TMoveCommand(*this, map, item, stroke_, {fromX, fromY, fromX, fromY}, {it->X, it->Y, it->X, it->Y}));
+}
+
+void TMapHistory::MonsterAreaChanged(TMap* map, TListedItem* monster, const TCellRect& before)
+{
+    const TCellRect after = static_cast<const TMonster*>(monster)->Area();
+    if (after == before)
+        return;
+    stack_.push(new TMoveCommand(*this, map, monster, stroke_, before, after));
+}
+
+void TMapHistory::RemovePlacement(TMap* map, TListedItem* placement)
+{
+    TItemList* list = dynamic_cast<TItem*>(placement) ? static_cast<TItemList*>(map->Items.get())
+                                                      : static_cast<TItemList*>(map->Monsters.get());
+    const int at = list->IndexOf(placement);
+    if (at < 0)
+        return;
+    if (auto* item = dynamic_cast<TItem*>(placement); item && map->InMap(item->X, item->Y) &&
+                                                      map->Cell(item->X, item->Y).ItemCount > 0)
+        --map->Cell(item->X, item->Y).ItemCount;
+    std::unique_ptr<TLoadSaveItem> held = list->Extract(at);
+    stack_.push(new TPlacementCommand(*this, map, placement, false, std::move(held), at));
+}
+
+} // namespace kestrune

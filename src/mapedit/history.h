@@ -1,0 +1,49 @@
+#pragma once
+// Undo and redo of map edits. Each step keeps only what changed: the slots
+// of the cells a press or a drag stroke painted, or the one placement that
+// was placed, moved, stretched or deleted; never a copy of a map.
+
+#include <QUndoStack>
+
+#include <functional>
+#include <memory>
+
+namespace kestrune {
+
+class TListedItem;
+class TMap;
+struct TCellRect;
+
+class TMapHistory {
+public:
+    TMapHistory();
+
+    QUndoStack& Stack() { return stack_; }
+
+    // Told after a step was undone or redone, with the map it changed.
+    std::function<void(TMap*)> OnChanged;
+    // Told before a placement leaves its map through undo or redo, so that
+    // nothing keeps showing it.
+    std::function<void(TListedItem*)> OnPlacementLeaving;
+
+    // Painting: every change of one stroke (a press and the drag that
+    // follows it) is one step.
+    void BeginStroke();
+    void CellChanged(TMap* map, int x, int y, int slot, int before, int after);
+
+    // Placements, recorded after the change was made.
+    void PlacementAdded(TMap* map, TListedItem* placement);
+    void ItemMoved(TMap* map, TListedItem* item, int fromX, int fromY);
+    void MonsterAreaChanged(TMap* map, TListedItem* monster, const TCellRect& before);
+    // Takes a placement off its map, keeping it for undo.
+    void RemovePlacement(TMap* map, TListedItem* placement);
+
+    // Forgets every step (a map or an element was removed).
+    void Clear() { stack_.clear(); }
+
+private:
+    QUndoStack stack_;
+    int stroke_ = 0;
+};
+
+} // namespace kestrune
