@@ -251,7 +251,7 @@ bool TPatternEditor::MoveTo(TListedItem* element, QPoint pixel, Qt::MouseButtons
     const long long dx = pixel.x() - from.x(), dy = pixel.y() - from.y();
     const long long steps = std::max(std::llabs(dx), std::llabs(dy));
     bool changed = false;
-    for (long long i = steps; i <= steps; ++i) {
+    for (long long i = steps == 0 ? 0 : 1; i <= steps; ++i) {
         const QPoint at = steps == 0 ? pixel
                                      : QPoint(from.x() + static_cast<int>((dx * i + (dx < 0 ? -steps : steps) / 2) / steps),
                                               from.y() + static_cast<int>((dy * i + (dy < 0 ? -steps : steps) / 2) / steps));
