@@ -26,7 +26,9 @@ void TMapView::ShowMap(TMap* map)
 void TMapView::LayoutView()
 {
     const int c = CellUnits * std::max(project_.Zoom, 1);
-    if (map_)
+    if (project_.LibMode)
+        resize(PatternSize);
+    else if (map_)
         resize(map_->SizeX * c, map_->SizeY * c);
     else
         resize(0, 0);
@@ -58,6 +60,15 @@ void TMapView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const QColor face = QColor::fromRgb(ToRgb(project_.FaceColor));
+    if (project_.LibMode) {
+        QImage pattern(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
+        pattern.fill(face);
+        TCanvas canvas(pattern);
+        if (OnPaintPattern)
+            OnPaintPattern(canvas);
+        painter.drawImage(0, 0, pattern);
+        return;
+    }
     if (!map_) {
         painter.fillRect(event->rect(), face);
         return;
@@ -91,6 +102,12 @@ void TMapView::mousePressEvent(QMouseEvent* event)
     const QPoint p = event->position().toPoint();
     if (OnPress)
         OnPress(p.x(), p.y(), event->button());
+}
+
+void TMapView::mouseReleaseEvent(QMouseEvent*)
+{
+    if (OnRelease)
+        OnRelease();
 }
 
 void TMapView::mouseMoveEvent(QMouseEvent* event)

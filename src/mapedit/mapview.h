@@ -29,6 +29,11 @@ public:
     // A press and a move over the view, in view pixels.
     std::function<void(int px, int py, Qt::MouseButton button)> OnPress;
     std::function<void(int px, int py, Qt::MouseButtons buttons)> OnMove;
+    std::function<void()> OnRelease;
+    // In Lib mode the view shows the selected element's pattern instead of
+    // the map: its size, and who paints it.
+    QSize PatternSize;
+    std::function<void(TCanvas& canvas)> OnPaintPattern;
 
     // The cells a rectangle of the view covers.
     TCellRange CellsIn(const QRect& area) const;
@@ -37,6 +42,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     Project& project_;

@@ -352,17 +352,26 @@ void TForm1::SetKindMarks(int kind)
 
 void TForm1::SetMapsCaption(const std::string& caption) { kindButtons_[0]->setText(ToQ(caption)); }
 
+void TForm1::SizeForPattern(int width, int height)
+{
+    mapView_->PatternSize = QSize(width, height);
+    mapArea_->LayoutView();
+    mapArea_->RepaintAll();
+}
+
 void TForm1::SetWorkingMode(bool lib)
 {
     libButton_->setChecked(lib);
     libModeAction_->setChecked(lib);
+    patternEditor_->SetLibMode(lib);
     // The picture preview lies under the map area in Lib mode only.
     picturePreview_->setVisible(lib);
     if (lib) {
-        auto* column = static_cast<QSplitter*>(mapArea_->parentWidget());
-        const int total = column->height();
-        const int preview = std::max(mapArea_->viewport()->height() - 150, 30);
-        column->setSizes({std::max(total - preview, 30), preview});
+        if (auto* column = qobject_cast<QSplitter*>(picturePreview_->parentWidget())) {
+            const int total = column->height();
+            const int preview = std::max(mapArea_->viewport()->height() - 150, 30);
+            column->setSizes({std::max(total - preview, 30), preview});
+        }
     } else {
         picturePreview_->Clear();
         lastPreviewed_.clear();
@@ -616,8 +625,27 @@ void TForm1::BuildPanels()
     visualLayout->addWidget(visualSplitter_);
     auto* mapColumn = new QSplitter(Qt::Vertical, visualSplitter_);
     mapColumn->setChildrenCollapsible(false);
-    mapArea_ = new TMapArea(*project_, mapColumn);
+    // The map area: the pattern editor's swatch bar (Lib mode) above the view.
+    auto* mapBox = new QWidget(mapColumn);
+    auto* mapLayout = new QVBoxLayout(mapBox);
+    mapLayout->setContentsMargins(0, 0, 0, 0);
+    mapLayout->setSpacing(0);
+    patternEditor_ = std::make_unique<TPatternEditor>(*project_, mapBox);
+    mapLayout->addWidget(patternEditor_->ToolBar4());
+    mapArea_ = new TMapArea(*project_, mapBox);
+    mapLayout->addWidget(mapArea_, 1);
     mapView_ = mapArea_->View();
+    mapView_->OnPaintPattern = [this](TCanvas& canvas) {
+        patternEditor_->Paint(canvas, project_->SelectedElement);
+    };
+    mapView_->OnRelease = [this] { patternEditor_->Release(); };
+    auto patternEdited = [this] {
+        Modified = true;
+        mapArea_->RepaintAll();
+        tree_->viewport()->update();
+    };
+    patternEditor_->OnPatternChanged = [patternEdited](TListedItem*) { patternEdited(); };
+    patternEditor_->OnColoursChanged = patternEdited;
     mapArea_->OnWheelStep = [this](int step) {
         // Outside Lib mode the wheel steps through the maps of the chooser.
         if (project_->LibMode || mapChooser_->count() == 0)
@@ -629,9 +657,20 @@ void TForm1::BuildPanels()
         }
     };
     mapView_->OnPress = [this](int px, int py, Qt::MouseButton button) {
+        if (project_->LibMode && button != Qt::MiddleButton) {
+            FocusTree();
+            patternEditor_->PressAt(const_cast<TListedItem*>(project_->SelectedElement), QPoint(px, py), button);
+            return;
+        }
         gestures_->PressCell(TMapGestures::Source::Mouse, button, px, py);
     };
-    mapView_->OnMove = [this](int px, int py, Qt::MouseButtons buttons) { gestures_->MouseMove(buttons, px, py); };
+    mapView_->OnMove = [this](int px, int py, Qt::MouseButtons buttons) {
+        if (project_->LibMode && !(buttons & Qt::MiddleButton)) {
+            patternEditor_->MoveTo(const_cast<TListedItem*>(project_->SelectedElement), QPoint(px, py), buttons);
+            return;
+        }
+        gestures_->MouseMove(buttons, px, py);
+    };
     picturePreview_ = new TPicturePreview(mapColumn);
     picturePreview_->setVisible(false);
     columnSplitter_ = new QSplitter(Qt::Vertical, visualSplitter_);
@@ -772,6 +811,7 @@ bool TForm1::FormShow()
             windows_.Logo->hide();
         return false;
     }
+    patternEditor_->RebuildSwatches();
     // The map shown while no map is open; made once the maps list exists for good.
     placeholderMap_ = std::make_unique<TMap>("", project_->Maps.get(), 1, 1);
     // 14 to 25: the views.

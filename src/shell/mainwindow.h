@@ -6,6 +6,7 @@
 #include "model/project.h"
 #include "mapedit/gestures.h"
 #include "mapedit/history.h"
+#include "mapedit/patterneditor.h"
 #include "shell/browser.h"
 #include "shell/commandline.h"
 #include "shell/propertygrid.h"
@@ -133,7 +134,8 @@ public:
     void OpenMapInView(TMap& map) override;
     void RepaintMap() override;
     void RepaintCell(int x, int y) override;
-    void SizeForPattern(int, int) override {}
+    void SizeForPattern(int width, int height) override;
+    TPatternEditor& PatternEditor() { return *patternEditor_; }
     void HoldRepaint() override;
     void ReleaseRepaint() override;
     void SaveCurrent() override;
@@ -249,6 +251,7 @@ private:
     std::unique_ptr<TElementBrowser> browser_;
     std::unique_ptr<TMapGestures> gestures_;
     TMapHistory history_;
+    std::unique_ptr<TPatternEditor> patternEditor_;
     std::vector<QAction*> treeButtons_;
     QLabel* preview_ = nullptr;
     TMapView* mapView_ = nullptr;

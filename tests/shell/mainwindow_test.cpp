@@ -332,3 +332,35 @@ TEST_F(Editor, TheMapViewShowsTheOpenMapAndItsCursorFollowsPresses)
 
 } // namespace
 } // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+TEST_F(Editor, LibModeEditsTheSelectedElementsPattern)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    main().SetLibMode(true);
+    main().SelectKind(2);
+    // The project's own floor (shared ones cannot be edited).
+    const TFloors& floors = *main().Proj().Floors;
+    const TListedItem* own = floors.Element(floors.Count() - 1);
+    ASSERT_FALSE(own->Shared);
+    main().Browser().SelectByName(own->Name);
+    auto* floor = const_cast<TListedItem*>(main().Proj().SelectedElement);
+    ASSERT_EQ(floor, own);
+    EXPECT_EQ(main().MapView()->size(), QSize(66, 66));
+    EXPECT_TRUE(main().PatternEditor().ToolBar4()->isVisibleTo(&main()));
+    main().PatternEditor().ChooseSwatch(10);
+    main().Modified = false;
+    main().MapView()->OnPress(6 * 3 + 2, 6 * 4 + 2, Qt::LeftButton);
+    main().MapView()->OnRelease();
+    EXPECT_EQ(floor->PatternCells[4][3], 10);
+    EXPECT_TRUE(main().Modified);
+    main().SetLibMode(false);
+    EXPECT_FALSE(main().PatternEditor().ToolBar4()->isVisibleTo(&main()));
+    EXPECT_EQ(main().MapView()->size().width(), main().CurrentMap()->SizeX * 39);
+}
+
+} // namespace
+} // namespace kestrune::test
