@@ -2,6 +2,8 @@
 
 #include "model/project.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
@@ -13,6 +15,7 @@ namespace kestrune {
 TMapView::TMapView(Project& project, QWidget* parent) : QWidget(parent), project_(project)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAcceptDrops(true);
     setMouseTracking(false);
 }
 
@@ -102,6 +105,29 @@ void TMapView::mousePressEvent(QMouseEvent* event)
     const QPoint p = event->position().toPoint();
     if (OnPress)
         OnPress(p.x(), p.y(), event->button());
+}
+
+void TMapView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (AcceptsDrag && event->mimeData() && AcceptsDrag(*event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void TMapView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (AcceptsDrag && event->mimeData() && AcceptsDrag(*event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TMapView::dropEvent(QDropEvent* event)
+{
+    if (!OnDrop || !event->mimeData())
+        return;
+    const QPoint p = event->position().toPoint();
+    OnDrop(p.x(), p.y(), *event->mimeData());
+    event->acceptProposedAction();
 }
 
 void TMapView::mouseReleaseEvent(QMouseEvent*)

@@ -5,6 +5,7 @@
 
 #include "model/render.h"
 
+#include <QMimeData>
 #include <QWidget>
 
 #include <functional>
@@ -12,6 +13,7 @@
 namespace kestrune {
 
 class Project;
+
 class TMap;
 
 class TMapView : public QWidget {
@@ -30,6 +32,9 @@ public:
     std::function<void(int px, int py, Qt::MouseButton button)> OnPress;
     std::function<void(int px, int py, Qt::MouseButtons buttons)> OnMove;
     std::function<void()> OnRelease;
+    // A drag over the view: whether it is accepted, and the drop.
+    std::function<bool(const QMimeData& data)> AcceptsDrag;
+    std::function<void(int px, int py, const QMimeData& data)> OnDrop;
     // In Lib mode the view shows the selected element's pattern instead of
     // the map: its size, and who paints it.
     QSize PatternSize;
@@ -43,6 +48,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     Project& project_;

@@ -639,6 +639,19 @@ void TForm1::BuildPanels()
         patternEditor_->Paint(canvas, project_->SelectedElement);
     };
     mapView_->OnRelease = [this] { patternEditor_->Release(); };
+    // Definitions and NPCs dragged from the tree are placed where they drop.
+    mapView_->AcceptsDrag = [this](const QMimeData& data) {
+        return !project_->LibMode && TElementBrowser::DragSource(data).has_value();
+    };
+    mapView_->OnDrop = [this](int px, int py, const QMimeData& data) {
+        const auto source = TElementBrowser::DragSource(data);
+        TMap* map = browser_->CurrentMap();
+        if (!source || !map || project_->LibMode || source->first != project_->CurrentKind)
+            return;
+        const TCellHit hit = CellAt(*map, px, py, std::max(project_->Zoom, 1));
+        if (hit.Hit)
+            gestures_->DropFromTree(source->second, hit.X, hit.Y);
+    };
     auto patternEdited = [this] {
         Modified = true;
         mapArea_->RepaintAll();

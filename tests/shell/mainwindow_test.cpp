@@ -15,6 +15,7 @@
 #include <QSplitter>
 #include <QTabBar>
 #include <QToolBar>
+#include <QMimeData>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -360,6 +361,35 @@ TEST_F(Editor, LibModeEditsTheSelectedElementsPattern)
     main().SetLibMode(false);
     EXPECT_FALSE(main().PatternEditor().ToolBar4()->isVisibleTo(&main()));
     EXPECT_EQ(main().MapView()->size().width(), main().CurrentMap()->SizeX * 39);
+}
+
+} // namespace
+} // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+TEST_F(Editor, DefinitionsDroppedOnTheMapArePlacedThere)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    TMap* map = main().CurrentMap();
+    const int before = map->Monsters->Count();
+    main().SelectKind(6);
+    QMimeData data;
+    data.setData(QString::fromLatin1(TElementBrowser::DragMimeType), QByteArray("6,0"));
+    ASSERT_TRUE(main().MapView()->AcceptsDrag(data));
+    main().MapView()->OnDrop(2 * 39 + 5, (map->SizeY - 1 - 1) * 39 + 5, data);
+    ASSERT_EQ(map->Monsters->Count(), before + 1);
+    EXPECT_EQ(map->Monsters->MonsterAt(before)->Area(), (TCellRect{2, 1, 2, 1}));
+    EXPECT_EQ(map->Monsters->MonsterAt(before)->Def, main().Proj().MonsterDefs->Element(0));
+    main().MenuAction("Undo")->trigger();
+    EXPECT_EQ(map->Monsters->Count(), before);
+    // An item definition dragged while monsters are shown is not placed.
+    QMimeData item;
+    item.setData(QString::fromLatin1(TElementBrowser::DragMimeType), QByteArray("5,0"));
+    main().MapView()->OnDrop(5, 5, item);
+    EXPECT_EQ(map->Monsters->Count(), before);
 }
 
 } // namespace
