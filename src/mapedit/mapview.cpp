@@ -76,21 +76,28 @@ void TMapView::paintEvent(QPaintEvent* event)
         painter.fillRect(event->rect(), face);
         return;
     }
+    // Each exposed rectangle on its own: two cells far apart do not bring
+    // everything between them along.
+    for (const QRect& exposed : event->region())
+        PaintCells(painter, exposed);
+}
+
+void TMapView::PaintCells(QPainter& painter, const QRect& exposed)
+{
     const int c = CellUnits * std::max(project_.Zoom, 1);
-    const TCellRange range = CellsIn(event->rect());
+    const TCellRange range = CellsIn(exposed);
     if (range.FirstX > range.LastX || range.FirstY > range.LastY)
         return;
-    // The cells of the exposed part are drawn into a picture of the whole
-    // map's size only where needed: a picture of just those cells, shifted.
     const int left = std::max(range.FirstX, 0) * c;
     const int top = (map_->SizeY - 1 - std::min(range.LastY, map_->SizeY - 1)) * c;
     const int columns = std::min(range.LastX, map_->SizeX - 1) - std::max(range.FirstX, 0) + 1;
     const int rows = std::min(range.LastY, map_->SizeY - 1) - std::max(range.FirstY, 0) + 1;
     if (columns <= 0 || rows <= 0)
         return;
-    // Only the exposed cells are drawn, into a picture of just those cells.
+    CellsDrawn += static_cast<long long>(columns) * rows;
+    // The cells are drawn into a picture of just those cells.
     QImage part(columns * c, rows * c, QImage::Format_RGB32);
-    part.fill(face);
+    part.fill(QColor::fromRgb(ToRgb(project_.FaceColor)));
     TCanvas canvas(part);
     canvas.SetOrigin(left, top);
     if (project_.MapDirectDraw)

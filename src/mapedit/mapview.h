@@ -6,6 +6,7 @@
 #include "model/render.h"
 
 #include <QMimeData>
+#include <QPainter>
 #include <QWidget>
 
 #include <functional>
@@ -40,6 +41,9 @@ public:
     QSize PatternSize;
     std::function<void(TCanvas& canvas)> OnPaintPattern;
 
+    // Cells drawn by paint events so far (for measuring repaint work).
+    long long CellsDrawn = 0;
+
     // The cells a rectangle of the view covers.
     TCellRange CellsIn(const QRect& area) const;
 
@@ -53,6 +57,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void PaintCells(QPainter& painter, const QRect& exposed);
+
     Project& project_;
     TMap* map_ = nullptr;
 };
