@@ -4,6 +4,8 @@
 
 #include <QUndoCommand>
 
+#include <cstring>
+
 #include <vector>
 
 namespace kestrune {
@@ -175,9 +177,40 @@ private:
     TCellRect before_, after_;
 };
 
+class TPatternCommand : public TRecordedCommand {
+public:
+    TPatternCommand(TMapHistory& history, TListedItem* element, const uint8_t (&before)[11][11])
+        : TRecordedCommand(history, nullptr, QStringLiteral("Pattern")), element_(element)
+    {
+        std::memcpy(before_, before, sizeof before_);
+        std::memcpy(after_, element->PatternCells, sizeof after_);
+    }
+
+protected:
+    void Undo() override { Apply(before_); }
+    void Redo() override { Apply(after_); }
+
+private:
+    void Apply(const uint8_t (&cells)[11][11])
+    {
+        std::memcpy(element_->PatternCells, cells, sizeof element_->PatternCells);
+        element_->PreparePictures();
+    }
+    TListedItem* element_;
+    uint8_t before_[11][11];
+    uint8_t after_[11][11];
+};
+
 } // namespace
 
 TMapHistory::TMapHistory() = default;
+
+void TMapHistory::PatternChanged(TListedItem* element, const uint8_t (&before)[11][11])
+{
+    if (!element || std::memcmp(before, element->PatternCells, sizeof element->PatternCells) == 0)
+        return;
+    stack_.push(new TPatternCommand(*this, element, before));
+}
 
 void TMapHistory::BeginStroke() { ++stroke_; }
 

@@ -5,6 +5,7 @@
 
 #include <QUndoStack>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -37,6 +38,10 @@ public:
     void MonsterAreaChanged(TMap* map, TListedItem* monster, const TCellRect& before);
     // Takes a placement off its map, keeping it for undo.
     void RemovePlacement(TMap* map, TListedItem* placement);
+
+    // A pattern stroke of an element: its pattern before the stroke (the
+    // element holds the pattern after it). Nothing is recorded when equal.
+    void PatternChanged(TListedItem* element, const uint8_t (&before)[11][11]);
 
     // Forgets every step (a map or an element was removed).
     void Clear() { stack_.clear(); }

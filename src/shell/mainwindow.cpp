@@ -40,6 +40,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstring>
 
 namespace kestrune {
 
@@ -399,7 +400,10 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
     gestures_->History = &history_;
     history_.OnChanged = [this](TMap* map) {
         Modified = true;
-        if (map == browser_->CurrentMap()) {
+        if (!map) { // a pattern
+            mapArea_->RepaintAll();
+            tree_->viewport()->update();
+        } else if (map == browser_->CurrentMap()) {
             mapArea_->RepaintAll();
             gestures_->ListPlacements();
         }
@@ -638,7 +642,12 @@ void TForm1::BuildPanels()
     mapView_->OnPaintPattern = [this](TCanvas& canvas) {
         patternEditor_->Paint(canvas, project_->SelectedElement);
     };
-    mapView_->OnRelease = [this] { patternEditor_->Release(); };
+    mapView_->OnRelease = [this] {
+        patternEditor_->Release();
+        if (patternElement_)
+            history_.PatternChanged(patternElement_, patternBefore_);
+        patternElement_ = nullptr;
+    };
     // Definitions and NPCs dragged from the tree are placed where they drop.
     mapView_->AcceptsDrag = [this](const QMimeData& data) {
         return !project_->LibMode && TElementBrowser::DragSource(data).has_value();
@@ -672,7 +681,10 @@ void TForm1::BuildPanels()
     mapView_->OnPress = [this](int px, int py, Qt::MouseButton button) {
         if (project_->LibMode && button != Qt::MiddleButton) {
             FocusTree();
-            patternEditor_->PressAt(const_cast<TListedItem*>(project_->SelectedElement), QPoint(px, py), button);
+            patternElement_ = const_cast<TListedItem*>(project_->SelectedElement);
+            if (patternElement_)
+                std::memcpy(patternBefore_, patternElement_->PatternCells, sizeof patternBefore_);
+            patternEditor_->PressAt(patternElement_, QPoint(px, py), button);
             return;
         }
         gestures_->PressCell(TMapGestures::Source::Mouse, button, px, py);

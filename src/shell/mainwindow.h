@@ -252,6 +252,9 @@ private:
     std::unique_ptr<TMapGestures> gestures_;
     TMapHistory history_;
     std::unique_ptr<TPatternEditor> patternEditor_;
+    // The pattern of the element a Lib-mode stroke started on, for undo.
+    TListedItem* patternElement_ = nullptr;
+    uint8_t patternBefore_[11][11] = {};
     std::vector<QAction*> treeButtons_;
     QLabel* preview_ = nullptr;
     TMapView* mapView_ = nullptr;

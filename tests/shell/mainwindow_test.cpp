@@ -358,6 +358,11 @@ TEST_F(Editor, LibModeEditsTheSelectedElementsPattern)
     main().MapView()->OnRelease();
     EXPECT_EQ(floor->PatternCells[4][3], 10);
     EXPECT_TRUE(main().Modified);
+    const uint8_t painted = floor->PatternCells[4][3];
+    main().MenuAction("Undo")->trigger();
+    EXPECT_NE(floor->PatternCells[4][3], painted);
+    main().MenuAction("Redo")->trigger();
+    EXPECT_EQ(floor->PatternCells[4][3], painted);
     main().SetLibMode(false);
     EXPECT_FALSE(main().PatternEditor().ToolBar4()->isVisibleTo(&main()));
     EXPECT_EQ(main().MapView()->size().width(), main().CurrentMap()->SizeX * 39);
