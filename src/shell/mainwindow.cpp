@@ -27,6 +27,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QMenuBar>
 #include <QScrollArea>
 #include <QSpinBox>
@@ -70,6 +73,62 @@ struct KindMenuEntry {
 constexpr KindMenuEntry KindMenu[TForm1::KindCount] = {
     {"&Map", 0, "Alt+M"},     {"&Walls", 1, "Alt+W"},     {"&Ceilings", 3, "Alt+C"}, {"&Floors", 2, "Alt+F"},
     {"&Items", 5, "Alt+I"},   {"&Objects", 4, "Alt+O"},   {"Mon&sters", 6, "Alt+S"}, {"&NPC", 7, "Alt+N"},
+};
+
+// The placements of the selected cell: each entry draws its placement's
+// small picture and its name, and can be dragged onto the map.
+constexpr const char* PlacementMimeType = "application/x-kestrune-placement";
+
+class TPlacementList : public QListWidget {
+public:
+    TPlacementList(const TMapGestures* const& gestures, QWidget* parent) : QListWidget(parent), gestures_(gestures)
+    {
+        setDragEnabled(true);
+        setUniformItemSizes(true);
+    }
+
+protected:
+    QMimeData* mimeData(const QList<QListWidgetItem*>&) const override
+    {
+        auto* data = new QMimeData;
+        data->setData(QString::fromLatin1(PlacementMimeType), QByteArray::number(currentRow()));
+        return data;
+    }
+
+private:
+    const TMapGestures* const& gestures_;
+};
+
+class TPlacementDelegate : public QStyledItemDelegate {
+public:
+    TPlacementDelegate(const TMapGestures* const& gestures, QObject* parent)
+        : QStyledItemDelegate(parent), gestures_(gestures)
+    {
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), 15};
+    }
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const QRect r = option.rect;
+        const bool selected = option.state & QStyle::State_Selected;
+        painter->fillRect(r, option.palette.color(selected ? QPalette::Highlight : QPalette::Base));
+        painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(QRect(r.left() + 22, r.top() + 2, r.width() - 22, r.height() - 2),
+                          Qt::AlignLeft | Qt::AlignTop, index.data().toString());
+        const auto& placements = gestures_ ? gestures_->Placements() : std::vector<TListedItem*>{};
+        if (index.row() < 0 || index.row() >= static_cast<int>(placements.size()))
+            return;
+        QImage icon(14, 14, QImage::Format_ARGB32);
+        icon.fill(Qt::transparent);
+        TCanvas canvas(icon);
+        placements[static_cast<size_t>(index.row())]->Draw(canvas, 1, 0, 0, 1);
+        painter->drawImage(r.left(), r.top(), icon);
+    }
+
+private:
+    const TMapGestures* const& gestures_;
 };
 
 QLabel* TitleBar(const QString& text, QWidget* parent)
@@ -397,6 +456,7 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
     BuildBigToolbar();
     BuildPanels();
     gestures_ = std::make_unique<TMapGestures>(*project_, dialogs_, *this);
+    gesturesView_ = gestures_.get();
     gestures_->History = &history_;
     history_.OnChanged = [this](TMap* map) {
         Modified = true;
@@ -650,9 +710,23 @@ void TForm1::BuildPanels()
     };
     // Definitions and NPCs dragged from the tree are placed where they drop.
     mapView_->AcceptsDrag = [this](const QMimeData& data) {
-        return !project_->LibMode && TElementBrowser::DragSource(data).has_value();
+        if (project_->LibMode)
+            return false;
+        if (data.hasFormat(QString::fromLatin1(PlacementMimeType)))
+            return project_->CurrentKind == 5 || project_->CurrentKind == 6;
+        return TElementBrowser::DragSource(data).has_value();
     };
     mapView_->OnDrop = [this](int px, int py, const QMimeData& data) {
+        if (data.hasFormat(QString::fromLatin1(PlacementMimeType))) {
+            // The shown placement moves to the cell it is dropped on.
+            TMap* map = browser_->CurrentMap();
+            const TCellHit hit = map ? CellAt(*map, px, py, std::max(project_->Zoom, 1)) : TCellHit{};
+            if (hit.Hit) {
+                history_.BeginStroke();
+                gestures_->DropFromList(hit.X, hit.Y);
+            }
+            return;
+        }
         const auto source = TElementBrowser::DragSource(data);
         TMap* map = browser_->CurrentMap();
         if (!source || !map || project_->LibMode || source->first != project_->CurrentKind)
@@ -706,7 +780,9 @@ void TForm1::BuildPanels()
     elements->setSpacing(0);
     elementsTitle_ = TitleBar(QStringLiteral(" Elements"), elementPanel_);
     elements->addWidget(elementsTitle_);
-    elementList_ = new QListWidget(elementPanel_);
+    gesturesView_ = nullptr;
+    elementList_ = new TPlacementList(gesturesView_, elementPanel_);
+    elementList_->setItemDelegate(new TPlacementDelegate(gesturesView_, elementList_));
     elementList_->installEventFilter(this);
     connect(elementList_, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { gestures_->ChoosePlacement(elementList_->row(item)); });

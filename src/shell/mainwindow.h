@@ -250,6 +250,8 @@ private:
     std::unique_ptr<TPropertyGrid> grid_;
     std::unique_ptr<TElementBrowser> browser_;
     std::unique_ptr<TMapGestures> gestures_;
+    // The gestures as the placements list's drawing sees them (set once made).
+    const TMapGestures* gesturesView_ = nullptr;
     TMapHistory history_;
     std::unique_ptr<TPatternEditor> patternEditor_;
     // The pattern of the element a Lib-mode stroke started on, for undo.

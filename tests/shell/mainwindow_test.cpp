@@ -399,3 +399,34 @@ TEST_F(Editor, DefinitionsDroppedOnTheMapArePlacedThere)
 
 } // namespace
 } // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+TEST_F(Editor, AnItemDraggedFromThePlacementsListMovesWhereItIsDropped)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    TMap* map = main().CurrentMap();
+    main().SelectKind(5);
+    const int atFrom = map->Cell(1, 1).ItemCount, atTo = map->Cell(3, 2).ItemCount;
+    main().Gestures().DropFromTree(0, 1, 1);
+    ASSERT_FALSE(main().Gestures().Placements().empty());
+    auto* item = static_cast<TItem*>(map->Items->ItemAt(map->Items->Count() - 1));
+    EXPECT_EQ(main().Proj().SelectedElement, item);
+    QMimeData data;
+    data.setData(QStringLiteral("application/x-kestrune-placement"), QByteArray("0"));
+    ASSERT_TRUE(main().MapView()->AcceptsDrag(data));
+    main().MapView()->OnDrop(3 * 39 + 5, (map->SizeY - 1 - 2) * 39 + 5, data);
+    EXPECT_EQ(item->X, 3);
+    EXPECT_EQ(item->Y, 2);
+    EXPECT_EQ(map->Cell(1, 1).ItemCount, atFrom);
+    EXPECT_EQ(map->Cell(3, 2).ItemCount, atTo + 1);
+    main().MenuAction("Undo")->trigger();
+    EXPECT_EQ(item->X, 1);
+    main().SelectKind(2);
+    EXPECT_FALSE(main().MapView()->AcceptsDrag(data));
+}
+
+} // namespace
+} // namespace kestrune::test
