@@ -21,6 +21,7 @@ TMapArea::TMapArea(Project& project, QWidget* parent)
     setWidget(canvas_);
     setWidgetResizable(false);
     view_->installEventFilter(this);
+    canvas_->installEventFilter(this);
 }
 
 void TMapArea::ShowMap(TMap* map)
@@ -117,6 +118,11 @@ void TMapArea::wheelEvent(QWheelEvent* event)
 
 bool TMapArea::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == canvas_ && event->type() == QEvent::MouseButtonPress) {
+        if (OnBackgroundPress)
+            OnBackgroundPress();
+        return true;
+    }
     if (watched == view_) {
         if (event->type() == QEvent::MouseButtonPress) {
             auto* mouse = static_cast<QMouseEvent*>(event);

@@ -38,6 +38,8 @@ public:
     void StartPan(const QPoint& at);
     void PanTo(const QPoint& at);
 
+    // A press on the empty part of the area around the map.
+    std::function<void()> OnBackgroundPress;
     // One wheel step (+1 towards the user, -1 away); the area consumes it.
     std::function<void(int step)> OnWheelStep;
 

@@ -699,6 +699,7 @@ void TForm1::BuildPanels()
     mapArea_ = new TMapArea(*project_, mapBox);
     mapLayout->addWidget(mapArea_, 1);
     mapView_ = mapArea_->View();
+    mapArea_->OnBackgroundPress = [this] { FocusTree(); };
     mapView_->OnPaintPattern = [this](TCanvas& canvas) {
         patternEditor_->Paint(canvas, project_->SelectedElement);
     };
