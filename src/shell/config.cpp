@@ -1,6 +1,6 @@
 #include "shell/config.h"
 
-#include "shell/settings.h"
+#include "controls/settings.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

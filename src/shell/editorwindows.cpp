@@ -1,5 +1,6 @@
 #include "shell/editorwindows.h"
 
+#include "params/paramedit.h"
 #include "shell/config.h"
 #include "shell/expandededit.h"
 #include "shell/laterwindows.h"
@@ -29,7 +30,7 @@ void TEditorWindows::CreateAll()
     CodeEdit = std::make_unique<TfrmCodeEdit>();
     Logo = std::make_unique<TfrmLogo>();
     Config = std::make_unique<TfrmConfig>();
-    ParamEdit = std::make_unique<TfrmParamEdit>();
+    ParamEdit = std::make_unique<TfrmParamEdit>(dialogs_);
 }
 
 } // namespace kestrune

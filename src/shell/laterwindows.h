@@ -1,6 +1,6 @@
 #pragma once
-// The windows whose content is still to come: the language help, the code
-// editor and the parameters editor. Each holds its caption and the
+// The windows whose content is still to come: the language help and the
+// code editor. Each holds its caption and the
 // operations the main window calls, so that start-up, saving and the menus
 // run through them already.
 
@@ -48,17 +48,6 @@ public:
     QWidget* DockedIn = nullptr;
     bool AddParentheses = true;
     int CompletionDelay = 400;
-};
-
-// "Parameters editor".
-class TfrmParamEdit : public QWidget {
-public:
-    explicit TfrmParamEdit(QWidget* parent = nullptr) : QWidget(parent, Qt::Window)
-    {
-        setWindowTitle(QStringLiteral("Parameters editor"));
-    }
-    // Edits a whole list in a grid window with the given caption.
-    void EditList(TParList*, const std::string&) {}
 };
 
 } // namespace kestrune

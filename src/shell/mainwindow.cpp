@@ -8,6 +8,7 @@
 #include "shell/editorwindows.h"
 #include "shell/expandededit.h"
 #include "shell/icons.h"
+#include "params/paramedit.h"
 #include "shell/laterwindows.h"
 #include "shell/logo.h"
 #include "shell/picturepreview.h"
@@ -16,7 +17,7 @@
 #include "model/picture.h"
 #include "shell/selectproject.h"
 #include "shell/selectreplace.h"
-#include "shell/settings.h"
+#include "controls/settings.h"
 
 #include <QActionGroup>
 #include <QApplication>

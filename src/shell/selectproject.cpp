@@ -3,7 +3,7 @@
 #include "controls/userdialogs.h"
 #include "core/text.h"
 #include "model/project.h"
-#include "shell/settings.h"
+#include "controls/settings.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

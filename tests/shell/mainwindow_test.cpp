@@ -3,7 +3,7 @@
 #include "shell/mainwindow.h"
 #include "shell/picturepreview.h"
 #include "mapedit/mapview.h"
-#include "shell/settings.h"
+#include "controls/settings.h"
 #include "shell_test_util.h"
 
 #include <gtest/gtest.h>

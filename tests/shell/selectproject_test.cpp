@@ -1,7 +1,7 @@
 #include "shell/selectproject.h"
 
 #include "model/project.h"
-#include "shell/settings.h"
+#include "controls/settings.h"
 #include "shell/shell_test_util.h"
 
 #include <gtest/gtest.h>

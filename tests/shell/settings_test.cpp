@@ -1,5 +1,5 @@
 #include "core/test_util.h"
-#include "shell/settings.h"
+#include "controls/settings.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "shell/icons.h"
 #include "shell/logo.h"
 #include "shell/selectreplace.h"
-#include "shell/settings.h"
+#include "controls/settings.h"
 #include "shell_test_util.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "shell/settings.h"
+#include "controls/settings.h"
 
 #include <QDir>
 #include <QSettings>
