@@ -4,6 +4,8 @@
 // operations the main window calls, so that start-up, saving and the menus
 // run through them already.
 
+#include "help/functionindex.h"
+
 #include <QWidget>
 
 #include <string>
@@ -20,9 +22,15 @@ public:
     {
         setWindowTitle(QStringLiteral("QV5Lang help"));
     }
-    // Reads the help pages of a document set and builds the function index.
-    void LoadHelp(const std::string& docName) { DocName = docName; }
+    // Reads the help pages of a document set and builds the function index
+    // that the code editor's colouring, completion and help use.
+    void LoadHelp(const std::string& docName)
+    {
+        DocName = docName;
+        Index.BuildFunctionIndex(docName);
+    }
     std::string DocName;
+    TFunctionIndex Index;
 };
 
 // "Code editor": docked into the main window's code area at start-up.

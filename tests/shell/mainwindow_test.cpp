@@ -1,6 +1,7 @@
 #include "shell/commandline.h"
 #include "shell/editorwindows.h"
 #include "shell/mainwindow.h"
+#include "shell/laterwindows.h"
 #include "shell/picturepreview.h"
 #include "mapedit/mapview.h"
 #include "controls/settings.h"
@@ -101,9 +102,10 @@ TEST_F(Editor, LeavingTheSelectionEndsTheStartUp)
 
 TEST_F(Editor, StartsOnAProjectAndWritesItsSettingsWhenClosed)
 {
-    main().Arguments = {Game()};
+    main().Arguments = {Game(), "/doc=" + (install.Path() / "qv5lang").string()};
     ASSERT_TRUE(main().FormShow()) << (dialogs.Errors.empty() ? "" : dialogs.Errors[0]);
     EXPECT_EQ(selections, 0);
+    EXPECT_GE(windows.Help->Index.FunctionNames().size(), 40u); // the help system is loaded
     EXPECT_TRUE(main().Loaded());
     EXPECT_EQ(main().MapChooser()->count(), 3);
     EXPECT_EQ(main().ViewMode(), 0); // "Visual" without settings
