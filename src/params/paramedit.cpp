@@ -1,6 +1,7 @@
 #include "params/paramedit.h"
 
 #include "controls/datagrid.h"
+#include "controls/textbox.h"
 #include "controls/userdialogs.h"
 #include "core/parlist.h"
 #include "controls/settings.h"
@@ -28,63 +29,6 @@
 namespace kestrune {
 
 namespace {
-
-// The first line break of a text (CR LF, LF or a lone CR); CR LF when none.
-std::string LineBreakOf(const std::string& text)
-{
-    const size_t at = text.find_first_of("\r\n");
-    if (at == std::string::npos)
-        return "\r\n";
-    if (text[at] == '\n')
-        return "\n";
-    return (at + 1 < text.size() && text[at + 1] == '\n') ? "\r\n" : "\r";
-}
-
-// A value as the box holds it: every line break one LF.
-std::string ToBoxText(const std::string& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            out += '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-std::string FromBoxText(const std::string& text, const std::string& lineBreak)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        if (c == '\n')
-            out += lineBreak;
-        else
-            out += c;
-    }
-    return out;
-}
-
-// The box's text block by block: the document's plain-text export would turn
-// the no-break space (byte A0) into an ordinary space.
-std::string BoxText(const QPlainTextEdit* box)
-{
-    std::string out;
-    const QTextDocument* doc = box->document();
-    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
-        if (block != doc->begin())
-            out += '\n';
-        QString line = block.text();
-        line.replace(QChar::LineSeparator, QLatin1Char('\n'));
-        out += FromQ(line);
-    }
-    return out;
-}
 
 // Keeps the one remembered row name of the editor (which the bulk brackets
 // of the list copies overwrite) as it was.
@@ -154,7 +98,7 @@ TfrmParamEdit::TfrmParamEdit(UserDialogs& dialogs, QWidget* parent) : QDialog(pa
     connect(NameEdit, &QLineEdit::textEdited, this, [this](const QString& t) { TypeName(FromQ(t)); });
     connect(ValueEdit, &QPlainTextEdit::textChanged, this, [this] {
         if (!syncing_)
-            TypeValue(FromBoxText(BoxText(ValueEdit), LineBreakOf(table_.Value())));
+            TypeValue(WithLineBreaks(BoxText(ValueEdit), LineBreakOf(table_.Value())));
     });
 
     auto* buttons = new QHBoxLayout;
@@ -330,7 +274,7 @@ void TfrmParamEdit::TableChanged()
     const QString name = ToQ(table_.Name());
     if (NameEdit->text() != name)
         NameEdit->setText(name);
-    const std::string value = ToBoxText(table_.Value());
+    const std::string value = WithLfBreaks(table_.Value());
     if (BoxText(ValueEdit) != value)
         ValueEdit->setPlainText(ToQ(value));
     syncing_ = false;
