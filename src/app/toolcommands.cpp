@@ -329,19 +329,15 @@ std::string JsonString(const std::string& bytes)
 void DumpProject(const Project& p, std::ostream& out)
 {
     out << "{\n  \"libraries\": {\n";
-    Library("walls", *p.Walls, out);
-    out << ",\n";
-    Library("floors", *p.Floors, out);
-    out << ",\n";
-    Library("ceilings", *p.Ceilings, out);
-    out << ",\n";
-    Library("objects", *p.Objects, out);
-    out << ",\n";
-    Library("items", *p.ItemDefs, out);
-    out << ",\n";
-    Library("monsters", *p.MonsterDefs, out);
-    out << ",\n";
-    Library("npcs", *p.NpcDefs, out);
+    const std::pair<const char*, const TListedList*> libraries[] = {
+        {"walls", p.Walls.get()},          {"floors", p.Floors.get()}, {"ceilings", p.Ceilings.get()},
+        {"objects", p.Objects.get()},      {"items", p.ItemDefs.get()}, {"monsters", p.MonsterDefs.get()},
+        {"npcs", p.NpcDefs.get()}};
+    for (const auto& [key, library] : libraries) {
+        if (key != libraries[0].first)
+            out << ",\n";
+        Library(key, *library, out);
+    }
     out << "\n  },\n  \"maps\": [";
     for (int i = 0; i < p.Maps->Count(); ++i) {
         out << (i ? ",\n    " : "\n    ");
