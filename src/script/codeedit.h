@@ -1,10 +1,6 @@
 #pragma once
-// The windows whose content is still to come: the language help and the
-// code editor. Each holds its caption and the
-// operations the main window calls, so that start-up, saving and the menus
-// run through them already.
+// The code editor window, docked into the main window's code area.
 
-#include "help/functionindex.h"
 
 #include <QWidget>
 
@@ -14,24 +10,6 @@ namespace kestrune {
 
 class Project;
 class TParList;
-
-// "QV5Lang help".
-class TForm3 : public QWidget {
-public:
-    explicit TForm3(QWidget* parent = nullptr) : QWidget(parent, Qt::Window)
-    {
-        setWindowTitle(QStringLiteral("QV5Lang help"));
-    }
-    // Reads the help pages of a document set and builds the function index
-    // that the code editor's colouring, completion and help use.
-    void LoadHelp(const std::string& docName)
-    {
-        DocName = docName;
-        Index.BuildFunctionIndex(docName);
-    }
-    std::string DocName;
-    TFunctionIndex Index;
-};
 
 // "Code editor": docked into the main window's code area at start-up.
 class TfrmCodeEdit : public QWidget {
