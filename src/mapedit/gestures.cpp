@@ -2,6 +2,7 @@
 
 #include "controls/userdialogs.h"
 #include "mapedit/history.h"
+#include "core/text.h"
 #include "model/project.h"
 
 #include <algorithm>
@@ -183,6 +184,43 @@ void TMapGestures::SelectCellOfEvent(const std::string& t)
     map->SelSide = side;
     host_.RepaintCell(oldX, oldY);
     host_.RepaintCell(x, y);
+}
+
+std::string TMapGestures::DroppedEventName(const std::string& entry, int x, int y, int side) const
+{
+    const std::string name = entry.substr(0, entry.find('['));
+    std::string key = "[" + std::to_string(x) + "," + std::to_string(y);
+    if (project_.CurrentKind == 1)
+        key += "," + std::to_string(side);
+    return name + key + "]";
+}
+
+void TMapGestures::DropEvent(const std::string& entry, int x, int y, int side)
+{
+    TMap* map = host_.CurrentMap();
+    if (project_.LibMode || !map || !map->InMap(x, y))
+        return;
+    // The old cell, when both of its coordinates can be read.
+    int oldX = -1, oldY = -1;
+    if (const size_t open = entry.find('['); open != std::string::npos) {
+        size_t at = open + 1;
+        const size_t comma = entry.find(',', at);
+        if (comma != std::string::npos) {
+            const std::optional<int32_t> column = StrToInt32(entry.substr(at, comma - at));
+            at = comma + 1;
+            const size_t end = entry.find_first_of(",]", at);
+            const std::optional<int32_t> row =
+                StrToInt32(entry.substr(at, end == std::string::npos ? std::string::npos : end - at));
+            if (column && row) {
+                oldX = *column;
+                oldY = *row;
+            }
+        }
+    }
+    host_.RenameCodeEntry(DroppedEventName(entry, x, y, side));
+    host_.RepaintCell(x, y);
+    if (oldX >= 0 && oldY >= 0 && map->InMap(oldX, oldY))
+        host_.RepaintCell(oldX, oldY);
 }
 
 void TMapGestures::DropFromTree(int position, int x, int y)

@@ -40,6 +40,8 @@ public:
     virtual void RepaintAll() = 0;
     // The placements list changed (entries or selection).
     virtual void PlacementsChanged() = 0;
+    // The code editor renames the entry it edits; false when it refused.
+    virtual bool RenameCodeEntry(const std::string&) { return false; }
 };
 
 class TMapGestures {
@@ -67,6 +69,11 @@ public:
     // Drops: an element of the tree (the library position of the dragged
     // node) or the shown placement (from the placements list) onto a cell.
     void DropFromTree(int position, int x, int y);
+    // An entry of the code editor's list dropped on a cell (and side): the
+    // entry is renamed to its name followed by the cell's key.
+    void DropEvent(const std::string& entry, int x, int y, int side);
+    // The name an entry gets when dropped on that cell and side.
+    std::string DroppedEventName(const std::string& entry, int x, int y, int side) const;
     void DropFromList(int x, int y);
 
     // The placements list of the selected cell.

@@ -151,11 +151,23 @@ TfrmParamEdit::~TfrmParamEdit()
 
 // ------------------------------------------------------------ the list
 
-void TfrmParamEdit::EditList(TParList* list, const std::string& caption, const std::string& positionAt)
+namespace {
+std::vector<std::pair<std::string, std::string>> Entries(const TParList* list)
 {
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (int i = 0; list && i < list->Count(); ++i)
+        entries.emplace_back(list->Par(i)->Name, list->Par(i)->Value);
+    return entries;
+}
+} // namespace
+
+bool TfrmParamEdit::EditList(TParList* list, const std::string& caption, const std::string& positionAt)
+{
+    const auto before = Entries(list);
     BeginEdit(list, caption, positionAt);
     exec();
     FinishEdit();
+    return Entries(list) != before;
 }
 
 void TfrmParamEdit::BeginEdit(TParList* list, const std::string& caption, const std::string& positionAt)

@@ -40,7 +40,8 @@ public:
     ~TfrmParamEdit() override;
 
     // Edits a list modally: BeginEdit, the modal window, FinishEdit.
-    void EditList(TParList* list, const std::string& caption, const std::string& positionAt = {});
+    // Whether the list came back changed (names, values or their order).
+    bool EditList(TParList* list, const std::string& caption, const std::string& positionAt = {});
 
     // The steps before the window is shown: the caption, the table filled
     // from the list in name order, the row named `positionAt` (exactly)

@@ -1,1 +1,682 @@
 #include "script/codeedit.h"
+
+#include "controls/settings.h"
+#include "controls/textbox.h"
+#include "controls/userdialogs.h"
+#include "core/parlist.h"
+#include "core/proptable.h"
+#include "core/text.h"
+#include "help/helpwindow.h"
+#include "model/elements.h"
+#include "model/project.h"
+#include "params/paramedit.h"
+#include "script/completion.h"
+#include "script/sourceedit.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPainter>
+#include <QSplitter>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace kestrune {
+
+namespace {
+
+const char* const CodeEditSection = "qv5editor\\codeEdit";
+
+bool IsWordChar(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Blanks and control characters only (or nothing).
+bool IsBlank(const std::string& text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+}
+
+// The entry list: a drag of an entry carries its text.
+class TEntryList : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    QStringList mimeTypes() const override { return {QString::fromLatin1(TfrmCodeEdit::EntryMimeType())}; }
+    QMimeData* mimeData(const QList<QListWidgetItem*>& items) const override
+    {
+        if (items.isEmpty())
+            return nullptr;
+        auto* data = new QMimeData;
+        data->setData(QString::fromLatin1(TfrmCodeEdit::EntryMimeType()), items.first()->text().toLatin1());
+        return data;
+    }
+};
+
+// Forwards the keys of the entry list.
+class TKeyFilter : public QObject {
+public:
+    TKeyFilter(QObject* parent, std::function<bool(int)> onKey) : QObject(parent), onKey_(std::move(onKey)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->modifiers() == Qt::NoModifier && onKey_(key->key()))
+                return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<bool(int)> onKey_;
+};
+
+// The small pictures of the tool buttons.
+QIcon ButtonIcon(const QString& glyph, const QColor& colour)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    QFont font = painter.font();
+    font.setPixelSize(12);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(colour);
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, glyph);
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+const char* TfrmCodeEdit::EntryMimeType() { return "application/x-kestrune-code-entry"; }
+
+TfrmCodeEdit::TfrmCodeEdit(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setWindowTitle(QStringLiteral("Code editor"));
+    BuildPane();
+}
+
+TfrmCodeEdit::~TfrmCodeEdit() = default;
+
+void TfrmCodeEdit::BuildPane()
+{
+    auto* host = new QVBoxLayout(this);
+    host->setContentsMargins(0, 0, 0, 0);
+    pane_ = new QWidget(this);
+    host->addWidget(pane_);
+
+    auto* paneLayout = new QHBoxLayout(pane_);
+    paneLayout->setContentsMargins(0, 0, 0, 0);
+    paneLayout->setSpacing(0);
+    splitter_ = new QSplitter(Qt::Horizontal, pane_);
+    splitter_->setHandleWidth(3);
+    splitter_->setChildrenCollapsible(false);
+    paneLayout->addWidget(splitter_);
+
+    // Left: the entry list with its three buttons.
+    auto* left = new QWidget(splitter_);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->setSpacing(0);
+    auto* entryTools = new QToolBar(left);
+    entryTools->setIconSize(QSize(16, 16));
+    connect(entryTools->addAction(ButtonIcon(QStringLiteral("+"), Qt::darkGreen), QString()), &QAction::triggered,
+            this, [this] { AddEntry(); });
+    connect(entryTools->addAction(ButtonIcon(QStringLiteral("-"), Qt::darkRed), QString()), &QAction::triggered,
+            this, [this] { RemoveEntry(); });
+    connect(entryTools->addAction(ButtonIcon(QStringLiteral("R"), Qt::darkBlue), QString()), &QAction::triggered,
+            this, [this] { RenameEntry(); });
+    leftLayout->addWidget(entryTools);
+    entries_ = new TEntryList(left);
+    entries_->setUniformItemSizes(true);
+    entries_->setDragEnabled(true);
+    entries_->setDragDropMode(QAbstractItemView::DragOnly);
+    QFont listFont = entries_->font();
+    listFont.setPixelSize(11);
+    entries_->setFont(listFont);
+    entries_->installEventFilter(new TKeyFilter(entries_, [this](int key) {
+        if (key == Qt::Key_Insert) {
+            AddEntry();
+            return true;
+        }
+        if (key == Qt::Key_Delete) {
+            RemoveEntry();
+            return true;
+        }
+        return false;
+    }));
+    connect(entries_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!filling_ && row >= 0)
+            ClickEntry(row);
+    });
+    connect(entries_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        if (OnEntryDoubleClick && item)
+            OnEntryDoubleClick(FromQ(item->text()));
+    });
+    leftLayout->addWidget(entries_, 1);
+    left->setMinimumWidth(60);
+
+    // Right: the text area with its tool bar.
+    auto* right = new QWidget(splitter_);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->setSpacing(0);
+    auto* textTools = new QToolBar(right);
+    textTools->setIconSize(QSize(16, 16));
+    auto tool = [&](const char* glyph, QColor colour, const char* hint, const char* caption,
+                    std::function<void()> action) {
+        QAction* a = textTools->addAction(ButtonIcon(QString::fromLatin1(glyph), colour), QString::fromLatin1(caption));
+        a->setToolTip(QString::fromLatin1(hint));
+        a->setIconText(QString::fromLatin1(caption));
+        connect(a, &QAction::triggered, this, std::move(action));
+        return a;
+    };
+    tool("?", Qt::darkBlue, "Key sensitive help (Ctrl F1)", "&Help", [this] { HelpAtCaret(); });
+    tool("X", Qt::darkRed, "Cut all text to clipboard", "Cu&t all", [this] { CutAll(); });
+    undo_ = tool("<", Qt::black, "Undo (Alt backspace)", "&Undo", [this] {
+        edit_->Undo();
+        UpdateHistoryButtons();
+    });
+    redo_ = tool(">", Qt::black, "Redo (Ctrl R)", "&Redo", [this] {
+        edit_->Redo();
+        UpdateHistoryButtons();
+    });
+    tool("@", QColor(0, 0x80, 0x80), "Convert text to name", "", [this] { ConvertTextToName(); });
+    tool("N", QColor(0, 0x80, 0x80), "Names editor", "", [this] { ShowNamesEditor(); });
+    rightLayout->addWidget(textTools);
+
+    edit_ = new TSourceEdit(right);
+    rightLayout->addWidget(edit_, 1);
+    splitter_->addWidget(left);
+    splitter_->addWidget(right);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({185, 600});
+
+    completion_ = new TCodeCompletion(edit_, pane_);
+    edit_->OnKeyDown = [this](QKeyEvent* event) { return EditKeyDown(event); };
+    edit_->OnAfterInsert = [this](char c) { completion_->AfterInsert(c); };
+    edit_->OnKeyUp = [this](QKeyEvent*) { completion_->KeyUp(); };
+    edit_->OnMouseDown = [this] { completion_->HideAll(); };
+    edit_->OnFocusLost = [this] { completion_->HideAll(); };
+    edit_->OnChange = [this] { UpdateHistoryButtons(); };
+
+    // Ctrl+R redoes as the button's hint says.
+    auto* redoKey = new QAction(edit_);
+    redoKey->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    redoKey->setShortcutContext(Qt::WidgetShortcut);
+    connect(redoKey, &QAction::triggered, this, [this] {
+        edit_->Redo();
+        UpdateHistoryButtons();
+    });
+    edit_->addAction(redoKey);
+    UpdateHistoryButtons();
+}
+
+void TfrmCodeEdit::SetHelp(TForm3* help)
+{
+    help_ = help;
+    completion_->SetIndex(help ? &help->Index : nullptr);
+}
+
+bool TfrmCodeEdit::EditKeyDown(QKeyEvent* event)
+{
+    const bool listShown = completion_->ListShown();
+    if (completion_->KeyDown(event))
+        return true;
+    if (!listShown && event->key() == Qt::Key_F1 && (event->modifiers() & Qt::ControlModifier)) {
+        HelpAtCaret();
+        return true;
+    }
+    return false;
+}
+
+// --------------------------------------------------------------- lists
+
+bool TfrmCodeEdit::IsCurrentEvents() const
+{
+    return element_ && list_ && list_ == element_->Events.get();
+}
+
+std::string TfrmCodeEdit::RowNameOf(const std::string& entry) const
+{
+    if (!tableLink_ || !IsCurrentEvents())
+        return {};
+    const std::string filter = CellFilter ? CellFilter() : std::string();
+    if (!filter.empty()) {
+        if (entry.size() >= filter.size() && entry.compare(entry.size() - filter.size(), filter.size(), filter) == 0)
+            return entry.substr(0, entry.size() - filter.size());
+        return {};
+    }
+    return entry.find('[') == std::string::npos ? entry : std::string();
+}
+
+std::string TfrmCodeEdit::RowName() const { return RowNameOf(entry_); }
+
+void TfrmCodeEdit::FillEntryList(int selectRow)
+{
+    filling_ = true;
+    entries_->clear();
+    if (list_) {
+        for (int i = 0; i < list_->Count(); ++i)
+            entries_->addItem(ToQ(list_->Par(i)->Name));
+    }
+    if (selectRow >= 0 && selectRow < entries_->count())
+        entries_->setCurrentRow(selectRow);
+    filling_ = false;
+}
+
+void TfrmCodeEdit::ShowText(const std::string& text)
+{
+    filling_ = true;
+    completion_->HideAll();
+    edit_->SetText(text);
+    edit_->ClearUndo();
+    edit_->SetSelStart(0);
+    edit_->ScrollCaretIntoView();
+    filling_ = false;
+    UpdateHistoryButtons();
+}
+
+void TfrmCodeEdit::UpdateHistoryButtons()
+{
+    undo_->setEnabled(edit_->CanUndo());
+    redo_->setEnabled(edit_->CanRedo());
+}
+
+std::string TfrmCodeEdit::OpenList(TListedItem* element, TParList* list, const std::string& name)
+{
+    element_ = element;
+    list_ = list;
+    std::string shown = name;
+    if (!list_) {
+        entry_.clear();
+        FillEntryList(-1);
+        ShowText({});
+        return {};
+    }
+    if (!shown.empty() && list_->IndexOfName(shown) < 0) {
+        list_->SetValue(shown, {});
+        if (OnModified)
+            OnModified();
+    }
+    int row = shown.empty() ? -1 : list_->IndexOfName(shown);
+    if (row < 0)
+        row = 0;
+    FillEntryList(row);
+    if (list_->Count() > 0)
+        shown = list_->Par(row)->Name;
+    entry_ = shown;
+    const std::string text = list_->GetValue(entry_);
+    ShowText(text);
+    return text;
+}
+
+void TfrmCodeEdit::SaveCurrent()
+{
+    if (!element_ || !list_ || entry_.empty())
+        return;
+    const std::string text = edit_->Text();
+    const int index = list_->IndexOfName(entry_);
+    if (index >= 0) {
+        TPar* par = list_->Par(index);
+        if (par->Value != text) {
+            par->Value = text;
+            if (OnModified)
+                OnModified();
+        }
+    } else {
+        if (IsBlank(text))
+            return;
+        list_->SetValue(entry_, text);
+        if (OnModified)
+            OnModified();
+    }
+
+    const std::string row = RowName();
+    if (row.empty())
+        return;
+    TPropertyTable& table = *tableLink_;
+    table.DisableControls();
+    const int back = table.CurrentIndex();
+    int found = -1;
+    for (int i = 0; i < table.TotalCount(); ++i) {
+        if (SameText(table.Rows()[static_cast<size_t>(i)].name, row)) {
+            found = i;
+            break;
+        }
+    }
+    bool posted;
+    if (found >= 0 && table.MoveTo(found)) {
+        table.Edit();
+        table.SetValue(text);
+        posted = table.Post();
+    } else {
+        table.Append();
+        table.SetName(row);
+        table.SetValue(text);
+        posted = table.Post();
+    }
+    if (!posted)
+        table.Cancel();
+    if (back >= 0)
+        table.MoveTo(back);
+    table.EnableControls();
+}
+
+std::string TfrmCodeEdit::SwitchList(TListedItem* element, TParList* list, const std::string& name)
+{
+    SaveCurrent();
+    return OpenList(element, list, name);
+}
+
+std::string TfrmCodeEdit::OpenEvent(TListedItem* element, const std::string& name)
+{
+    return SwitchList(element, element ? element->Events.get() : nullptr, name);
+}
+
+void TfrmCodeEdit::Detach()
+{
+    SaveCurrent();
+    element_ = nullptr;
+    list_ = nullptr;
+    entry_.clear();
+}
+
+void TfrmCodeEdit::ClickEntry(int row)
+{
+    if (!list_ || row < 0 || row >= entries_->count())
+        return;
+    SaveCurrent();
+    entry_ = FromQ(entries_->item(row)->text());
+    if (entries_->currentRow() != row) {
+        filling_ = true;
+        entries_->setCurrentRow(row);
+        filling_ = false;
+    }
+    ShowText(list_->GetValue(entry_));
+    const std::string rowName = RowName();
+    if (!rowName.empty()) {
+        TPropertyTable& table = *tableLink_;
+        for (int i = 0; i < table.TotalCount(); ++i) {
+            if (SameText(table.Rows()[static_cast<size_t>(i)].name, rowName)) {
+                table.MoveTo(i);
+                break;
+            }
+        }
+    }
+}
+
+void TfrmCodeEdit::ReselectCurrent()
+{
+    if (!list_ || entries_->count() == 0)
+        return;
+    const int row = entries_->currentRow();
+    ClickEntry(row >= 0 ? row : 0);
+}
+
+void TfrmCodeEdit::WheelStep(int steps)
+{
+    if (!list_ || entries_->count() == 0 || steps == 0)
+        return;
+    const int current = std::max(entries_->currentRow(), 0);
+    const int row = std::clamp(current - steps, 0, entries_->count() - 1);
+    if (row != entries_->currentRow())
+        ClickEntry(row);
+}
+
+std::string TfrmCodeEdit::LabelForList() const { return list_ ? list_->Name + " event" : std::string(); }
+
+void TfrmCodeEdit::AddEntry()
+{
+    if (!list_ || !AskNewName)
+        return;
+    const std::optional<std::string> name = AskNewName(*list_, LabelForList(), {});
+    if (!name)
+        return;
+    SwitchList(element_, list_, *name);
+}
+
+void TfrmCodeEdit::RenameEntry()
+{
+    if (!list_ || entry_.empty() || !AskNewName)
+        return;
+    const std::optional<std::string> name = AskNewName(*list_, LabelForList(), entry_);
+    if (!name)
+        return;
+    RenameCurrent(*name);
+}
+
+bool TfrmCodeEdit::RenameCurrent(const std::string& newName)
+{
+    if (!list_ || entry_.empty() || newName.empty())
+        return false;
+    const int index = list_->IndexOfName(entry_);
+    const int taken = list_->IndexOfName(newName);
+    if (taken >= 0 && taken != index) {
+        // Two entries of one name would leave one of them unreachable.
+        if (dialogs_)
+            dialogs_->Error("The list already holds an entry named " + list_->Par(taken)->Name + ".");
+        return false;
+    }
+    const std::string held = edit_->Text();
+    filling_ = true;
+    edit_->SetText({});
+    filling_ = false;
+    SaveCurrent();
+    filling_ = true;
+    edit_->SetText(held);
+    filling_ = false;
+    if (index >= 0) {
+        list_->Par(index)->Name = newName;
+        list_->NamesChanged();
+        if (OnModified)
+            OnModified();
+    }
+    entry_ = newName;
+    SwitchList(element_, list_, newName);
+    return true;
+}
+
+void TfrmCodeEdit::RemoveEntry()
+{
+    if (!list_ || list_->Count() == 0)
+        return;
+    if (!dialogs_ || !dialogs_->Confirm("Are you sure, that you want to remove this code?"))
+        return;
+    ShowText({});
+    SaveCurrent();
+    const int index = list_->IndexOfName(entry_);
+    if (index >= 0) {
+        list_->Delete(index);
+        if (OnModified)
+            OnModified();
+    }
+    entry_.clear();
+    if (list_->Count() > 0) {
+        OpenList(element_, list_, {});
+    } else {
+        FillEntryList(-1);
+    }
+}
+
+// --------------------------------------------------------------- names
+
+TParList* TfrmCodeEdit::ProjectNames() const
+{
+    return project_ && !project_->DataEditMode ? project_->ProjectNames.get() : nullptr;
+}
+
+void TfrmCodeEdit::RefreshNames(const Project& project)
+{
+    std::vector<std::string> words;
+    for (const TParList* names : {project.SharedNames.get(), project.ProjectNames.get()}) {
+        if (!names)
+            continue;
+        for (int i = 0; i < names->Count(); ++i)
+            words.push_back("@" + names->Par(i)->Name);
+    }
+    nameChoices_ = words;
+    std::stable_sort(nameChoices_.begin(), nameChoices_.end(),
+                     [](const std::string& a, const std::string& b) { return CompareText(a, b) < 0; });
+    edit_->SetWords(2, std::move(words));
+    completion_->SetNameChoices(nameChoices_);
+}
+
+void TfrmCodeEdit::ShowNamesEditor()
+{
+    TParList* names = ProjectNames();
+    if (!names || !paramEdit_)
+        return;
+    std::string position;
+    if (edit_->SelLength() == 0) {
+        const TSourceToken token = edit_->CaretToken();
+        if (!token.Text.empty() && token.Text[0] == '@')
+            position = token.Text.substr(1, 200);
+    }
+    if (paramEdit_->EditList(names, "Names list", position) && OnModified)
+        OnModified();
+    RefreshNames(*project_);
+}
+
+void TfrmCodeEdit::ConvertTextToName()
+{
+    TParList* names = ProjectNames();
+    if (!names || edit_->SelLength() > 0)
+        return;
+    const TSourceToken token = edit_->CaretToken();
+    if (token.Text.empty())
+        return;
+    if (token.Text[0] == '@') {
+        ShowNamesEditor();
+        return;
+    }
+    edit_->SetSelStart(token.Start);
+    edit_->SetSelLength(token.Length);
+    if (!AskNewName)
+        return;
+    const std::optional<std::string> name = AskNewName(*names, "name", {});
+    if (!name)
+        return;
+    std::string value = token.Text;
+    if (value[0] == '\'' || value[0] == '"') {
+        // A literal that runs to the end of the text has no closing quote.
+        const bool closed = value.size() >= 2 && value.back() == value[0];
+        value = value.substr(1, value.size() - (closed ? 2 : 1));
+    }
+    names->SetValue(*name, value);
+    edit_->ReplaceToken(token, "@" + *name);
+    if (OnModified)
+        OnModified();
+    RefreshNames(*project_);
+}
+
+// --------------------------------------------------------------- text tools
+
+void TfrmCodeEdit::CutAll()
+{
+    const std::string text = edit_->Text();
+    QApplication::clipboard()->setText(ToQ(WithLineBreaks(WithLfBreaks(text), "\r\n")));
+    edit_->ReplaceRange(0, static_cast<int>(text.size()), {});
+    UpdateHistoryButtons();
+}
+
+std::string TfrmCodeEdit::WordAtCaret() const
+{
+    const std::string text = edit_->Text();
+    const size_t caret = std::min(static_cast<size_t>(std::max(edit_->SelStart(), 0)), text.size());
+    size_t begin = caret;
+    while (begin > 0 && IsWordChar(text[begin - 1]))
+        --begin;
+    size_t end = caret;
+    while (end < text.size() && IsWordChar(text[end]))
+        ++end;
+    return text.substr(begin, end - begin);
+}
+
+void TfrmCodeEdit::HelpAtCaret()
+{
+    if (help_)
+        help_->ShowHelpFor(WordAtCaret());
+}
+
+void TfrmCodeEdit::SetAddParentheses(bool on) { completion_->SetAddParentheses(on); }
+void TfrmCodeEdit::SetCompletionDelay(int ms) { completion_->SetDelay(ms); }
+bool TfrmCodeEdit::AddParentheses() const { return completion_->AddParentheses(); }
+int TfrmCodeEdit::CompletionDelay() const { return completion_->Delay(); }
+
+// --------------------------------------------------------------- docking
+
+void TfrmCodeEdit::DockInto(QWidget* codeArea, QWidget* workArea)
+{
+    if (!codeArea)
+        return;
+    QLayout* layout = codeArea->layout();
+    if (!layout) {
+        layout = new QVBoxLayout(codeArea);
+        layout->setContentsMargins(0, 0, 0, 0);
+    }
+    pane_->setParent(codeArea);
+    layout->addWidget(pane_);
+    pane_->show();
+    completion_->SetPanelParent(workArea ? workArea : codeArea);
+}
+
+void TfrmCodeEdit::Undock()
+{
+    completion_->HideAll();
+    completion_->SetPanelParent(pane_);
+    if (pane_->parentWidget() != this) {
+        pane_->setParent(this);
+        layout()->addWidget(pane_);
+    }
+}
+
+void TfrmCodeEdit::FillFunctionWords()
+{
+    std::vector<std::string> words;
+    if (help_) {
+        for (const TFunctionEntry& entry : help_->Index.FunctionNames())
+            if (words.empty() || words.back() != entry.Name)
+                words.push_back(entry.Name);
+    }
+    edit_->SetWords(1, std::move(words));
+}
+
+bool TfrmCodeEdit::TextHasFocus() const { return edit_->hasFocus(); }
+
+bool TfrmCodeEdit::PaneHasFocus() const { return edit_->hasFocus() || entries_->hasFocus(); }
+
+void TfrmCodeEdit::FocusText() { edit_->setFocus(); }
+
+void TfrmCodeEdit::ReadSettings(TSettings& settings)
+{
+    hostGeometry_ = QRect(settings.ReadInteger(CodeEditSection, "left", 10),
+                          settings.ReadInteger(CodeEditSection, "top", 10),
+                          settings.ReadInteger(CodeEditSection, "width", 789),
+                          settings.ReadInteger(CodeEditSection, "height", 566));
+    setGeometry(hostGeometry_);
+    if (help_)
+        help_->ReadGeometry(settings);
+}
+
+void TfrmCodeEdit::WriteSettings(TSettings& settings)
+{
+    settings.WriteInteger(CodeEditSection, "height", hostGeometry_.height());
+    settings.WriteInteger(CodeEditSection, "width", hostGeometry_.width());
+    settings.WriteInteger(CodeEditSection, "left", hostGeometry_.left());
+    settings.WriteInteger(CodeEditSection, "top", hostGeometry_.top());
+    if (help_)
+        help_->WriteGeometry(settings);
+}
+
+} // namespace kestrune

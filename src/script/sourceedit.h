@@ -6,7 +6,8 @@
 // edit.
 //
 // Offsets are character offsets into Text(), where a line break counts as
-// two characters (CR LF). Text is 8-bit (Latin-1) throughout.
+// two characters (CR LF; one for a text set with LF or CR breaks). Text is
+// 8-bit (Latin-1) throughout.
 
 #include "script/tokenizer.h"
 
@@ -16,7 +17,9 @@
 #include <string>
 #include <vector>
 
+class QMimeData;
 class QSyntaxHighlighter;
+class QTextBlock;
 
 namespace kestrune {
 
@@ -51,13 +54,19 @@ public:
     // Replaces the whole text; its first line break (CR LF, LF or CR) is the
     // one Text() gives back. Clears neither history (see ClearUndo).
     void SetText(const std::string& text);
-    int SelStart() const;           // caret offset
+    int SelStart() const;           // caret offset (the selection's start while text is selected)
     void SetSelStart(int offset);   // moves the caret, clearing the selection
     int SelLength() const;          // 0 without a selection
     void SetSelLength(int length);  // selects from SelStart() on
     // Replaces the characters [start, end) with text (LF or CR LF breaks),
     // as one undo step; the caret goes after the inserted text.
     void ReplaceRange(int start, int end, const std::string& text);
+    // The line break Text() uses.
+    const std::string& LineBreak() const { return lineBreak_; }
+    // Between offsets and positions of the document (where a line break is
+    // one character). An offset inside a CR LF is taken as the line's end.
+    int OffsetOfPosition(int position) const;
+    int PositionOfOffset(int offset) const;
 
     // --- history ------------------------------------------------------------
     void Undo();
@@ -85,6 +94,7 @@ public:
     // A key goes down, before the control's own handling: true consumes it.
     std::function<bool(QKeyEvent*)> OnKeyDown;
     // A character is about to be typed: true consumes it (nothing is inserted).
+    // Enter comes as '\r' (then the line break and indentation are inserted).
     std::function<bool(char)> OnChar;
     // A typed character was inserted.
     std::function<void(char)> OnAfterInsert;
@@ -95,13 +105,24 @@ public:
     std::function<void()> OnChange;
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    // Pasted and dropped text is made 8-bit with LF breaks; copied text
+    // keeps its bytes (a no-break space stays one).
+    void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
 
 private:
     friend class TSourceHighlighter;
+    int BlockOffset(const QTextBlock& block) const;
+    TLineState StateBefore(const QTextBlock& block) const;
+    std::string Range(int start, int end) const;
+    void TypeText(const QString& text);
+    void NewLine();
     TSyntaxRules rules_;
     QSyntaxHighlighter* highlighter_ = nullptr;
     std::string lineBreak_ = "\r\n";

@@ -9,6 +9,7 @@
 #include "shell/mainwindow.h"
 #include "shell/selectproject.h"
 #include "shell/selectreplace.h"
+#include "controls/settings.h"
 
 namespace kestrune {
 
@@ -16,8 +17,17 @@ TEditorWindows::TEditorWindows(UserDialogs& dialogs) : dialogs_(dialogs) {}
 
 TEditorWindows::~TEditorWindows()
 {
-    // The main window first: it refers to the others.
+    // The code editor's pane lives in the main window: take it back first,
+    // then the main window, which refers to the others.
+    if (CodeEdit)
+        CodeEdit->Undock();
     Main.reset();
+    if (CodeEdit) {
+        // The code editor keeps its own and the help window's geometry.
+        auto settings = TSettings::OpenSettings();
+        CodeEdit->WriteSettings(*settings);
+        settings->CloseSettings();
+    }
 }
 
 void TEditorWindows::CreateAll()
@@ -29,6 +39,11 @@ void TEditorWindows::CreateAll()
     SelectReplace = std::make_unique<TForm2>();
     Help = std::make_unique<TForm3>();
     CodeEdit = std::make_unique<TfrmCodeEdit>();
+    CodeEdit->SetHelp(Help.get());
+    {
+        auto settings = TSettings::OpenSettings();
+        CodeEdit->ReadSettings(*settings);
+    }
     Logo = std::make_unique<TfrmLogo>();
     Config = std::make_unique<TfrmConfig>();
     ParamEdit = std::make_unique<TfrmParamEdit>(dialogs_);

@@ -16,6 +16,8 @@
 #include "mapedit/maparea.h"
 #include "mapedit/mapview.h"
 #include "model/picture.h"
+#include "model/placements.h"
+#include "script/sourceedit.h"
 #include "shell/selectproject.h"
 #include "shell/selectreplace.h"
 #include "controls/settings.h"
@@ -177,11 +179,7 @@ void TForm1::BuildPropertyPanel(QWidget* panel)
     keyWordsButton_ = new QToolButton(panel);
     keyWordsButton_->setText(QStringLiteral("Key Words"));
     keyWordsButton_->setVisible(false);
-    connect(keyWordsButton_, &QToolButton::clicked, this, [this] {
-        // The key words open in the code editor.
-        if (ViewMode() == 0)
-            SetViewMode(1);
-    });
+    connect(keyWordsButton_, &QToolButton::clicked, this, [this] { OpenKeyWords(); });
     tabRow->addWidget(keyWordsButton_);
     properties->addLayout(tabRow);
 
@@ -238,6 +236,7 @@ void TForm1::BuildPropertyPanel(QWidget* panel)
             if (ViewMode() == 0)
                 SetViewMode(1);
             grid_->Ellipsis(EditText);
+            windows_.CodeEdit->FocusText();
         }
     };
     gridView_->OnRowChange = [this] { GridRowChanged(); };
@@ -381,6 +380,46 @@ void TForm1::ForgetShownLists()
 
 void TForm1::SaveCurrent() { windows_.CodeEdit->SaveCurrent(); }
 
+void TForm1::Detach()
+{
+    windows_.CodeEdit->Detach();
+    history_.Clear();
+}
+
+bool TForm1::RenameCodeEntry(const std::string& name) { return windows_.CodeEdit->RenameCurrent(name); }
+
+TListedItem* TForm1::CodeElement() { return windows_.CodeEdit->CurrentElement(); }
+void TForm1::CodeSaveCurrent() { windows_.CodeEdit->SaveCurrent(); }
+void TForm1::CodeSwitchList(TListedItem* element, TParList* list) { windows_.CodeEdit->SwitchList(element, list, {}); }
+void TForm1::CodeOpenList(TListedItem* element, TParList* list) { windows_.CodeEdit->OpenList(element, list, {}); }
+std::string TForm1::CodeOpenEvent(TListedItem* element, const std::string& name)
+{
+    return windows_.CodeEdit->OpenEvent(element, name);
+}
+void TForm1::CodeReselect() { windows_.CodeEdit->ReselectCurrent(); }
+void TForm1::CodeSetTableLink(TPropertyTable* table) { windows_.CodeEdit->SetTableLink(table); }
+
+void TForm1::OpenKeyWords()
+{
+    TListedItem* element = grid_->ShownElement();
+    if (!element)
+        return;
+    TEventList* keywords = nullptr;
+    if (element->DefName == "1NPCDef") {
+        if (auto* def = dynamic_cast<TNPCDef*>(element))
+            keywords = def->Keywords.get();
+    } else if (element->DefName == "NPC") {
+        if (auto* npc = dynamic_cast<TNPC*>(element))
+            keywords = npc->Keywords.get();
+    }
+    if (!keywords)
+        return;
+    if (ViewMode() == 0)
+        SetViewMode(1);
+    windows_.CodeEdit->FocusText();
+    windows_.CodeEdit->SwitchList(element, keywords, {});
+}
+
 void TForm1::SetElementPanelVisible(bool visible) { elementPanel_->setVisible(visible); }
 
 void TForm1::SetElementPanelTitle(const std::string& title) { elementsTitle_->setText(ToQ(title)); }
@@ -510,8 +549,8 @@ void TForm1::BuildMenus()
 
     QMenu* projectMenu = menuBar()->addMenu(QStringLiteral("Project"));
     add(projectMenu, "Game params", nullptr, [this] {
-        if (project_->GameParams)
-            windows_.ParamEdit->EditList(project_->GameParams.get(), "Game parameters");
+        if (project_->GameParams && windows_.ParamEdit->EditList(project_->GameParams.get(), "Game parameters"))
+            Modified = true;
     });
     add(projectMenu, "Game names", nullptr, [this] { windows_.CodeEdit->ShowNamesEditor(); });
     add(projectMenu, "All level variables", nullptr, [this] {
@@ -521,7 +560,8 @@ void TForm1::BuildMenus()
         const bool properties = grid_->CurrentTab() == TPropertyGrid::Tab::Properties;
         if (properties)
             grid_->StoreTable();
-        windows_.ParamEdit->EditList(map->Params.get(), "All level parameters");
+        if (windows_.ParamEdit->EditList(map->Params.get(), "All level parameters"))
+            Modified = true;
         if (properties)
             grid_->ShowAgain();
     });
@@ -717,9 +757,21 @@ void TForm1::BuildPanels()
             return false;
         if (data.hasFormat(QString::fromLatin1(PlacementMimeType)))
             return project_->CurrentKind == 5 || project_->CurrentKind == 6;
+        if (data.hasFormat(QString::fromLatin1(TfrmCodeEdit::EntryMimeType())))
+            return browser_->CurrentMap() != nullptr;
         return TElementBrowser::DragSource(data).has_value();
     };
     mapView_->OnDrop = [this](int px, int py, const QMimeData& data) {
+        if (data.hasFormat(QString::fromLatin1(TfrmCodeEdit::EntryMimeType()))) {
+            // An event of the code editor moves to the cell it is dropped on.
+            TMap* map = browser_->CurrentMap();
+            const TCellHit hit = map ? CellAt(*map, px, py, std::max(project_->Zoom, 1)) : TCellHit{};
+            if (hit.Hit)
+                gestures_->DropEvent(FromQ(QString::fromLatin1(data.data(QString::fromLatin1(
+                                         TfrmCodeEdit::EntryMimeType())))),
+                                     hit.X, hit.Y, hit.Side);
+            return;
+        }
         if (data.hasFormat(QString::fromLatin1(PlacementMimeType))) {
             // The shown placement moves to the cell it is dropped on.
             TMap* map = browser_->CurrentMap();
@@ -746,6 +798,12 @@ void TForm1::BuildPanels()
     patternEditor_->OnPatternChanged = [patternEdited](TListedItem*) { patternEdited(); };
     patternEditor_->OnColoursChanged = patternEdited;
     mapArea_->OnWheelStep = [this](int step) {
+        // With the code editor's list or text focused the wheel steps
+        // through its entries.
+        if (windows_.CodeEdit->PaneHasFocus()) {
+            windows_.CodeEdit->WheelStep(-step);
+            return;
+        }
         // Outside Lib mode the wheel steps through the maps of the chooser.
         if (project_->LibMode || mapChooser_->count() == 0)
             return;
@@ -928,7 +986,20 @@ bool TForm1::FormShow()
     project_->PrepareMapPictures();
     ShowProgress("help system");
     windows_.Help->LoadHelp(DocName);
-    windows_.CodeEdit->DockInto(codeArea_);
+    TfrmCodeEdit& code = *windows_.CodeEdit;
+    code.SetDialogs(&dialogs_);
+    code.SetProject(project_.get());
+    code.SetParamEdit(windows_.ParamEdit.get());
+    code.SetHelp(windows_.Help.get());
+    code.AskNewName = [this](const TLoadSaveList& list, const std::string& label, const std::string& initial) {
+        return AskNewName(dialogs_, list, label, initial);
+    };
+    code.CellFilter = [this] { return grid_->ShownKey(); };
+    code.OnModified = [this] { Modified = true; };
+    code.OnEntryDoubleClick = [this](const std::string& entry) { gestures_->SelectCellOfEvent(entry); };
+    code.DockInto(codeArea_, centralWidget());
+    code.FillFunctionWords();
+    code.FocusText();
     SetViewMode(pendingMode_);
     UpdateTitleBars();
     if (windows_.Logo)
@@ -1055,8 +1126,8 @@ void TForm1::OpenConfiguration()
     state.MapDirectDraw = project_->MapDirectDraw;
     state.BigIcons = bigIcons_;
     state.PicturePreview = project_->PreviewPictures;
-    state.AddParentheses = windows_.CodeEdit->AddParentheses;
-    state.CompletionDelayMs = windows_.CodeEdit->CompletionDelay;
+    state.AddParentheses = windows_.CodeEdit->AddParentheses();
+    state.CompletionDelayMs = windows_.CodeEdit->CompletionDelay();
     config.SetFromState(state);
     if (config.exec() == QDialog::Accepted)
         ApplyConfiguration();
@@ -1138,6 +1209,8 @@ void TForm1::FormDestroy()
     if (destroyed_)
         return;
     destroyed_ = true;
+    // The code editor's pane lives in this window until now.
+    windows_.CodeEdit->Undock();
     auto s = TSettings::OpenSettings();
     const QRect g = geometry();
     s->WriteInteger(Section, "top", g.top());

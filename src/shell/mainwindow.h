@@ -116,9 +116,9 @@ public:
     bool TreeHasSelection() override;
     void RepaintAll() override;
     void PlacementsChanged() override;
+    bool RenameCodeEntry(const std::string& name) override;
 
-    // What the property panel and the browser ask of the window (the map
-    // view, the placements list and the code editor arrive with their issues).
+    // What the property panel and the browser ask of the window.
     void SetModified() override { Modified = true; }
     TMap* OpenMap() override { return browser_->CurrentMap(); }
     const TListedItem* SelectedLibraryElement() override { return browser_->SelectedLibraryElement(); }
@@ -127,6 +127,13 @@ public:
     void ListPlacements() override { gestures_->ListPlacements(); }
     void MapResized() override;
     void MoveSelectedNode(const std::string& caption) override { browser_->MoveSelectedNode(caption); }
+    TListedItem* CodeElement() override;
+    void CodeSaveCurrent() override;
+    void CodeSwitchList(TListedItem* element, TParList* list) override;
+    void CodeOpenList(TListedItem* element, TParList* list) override;
+    std::string CodeOpenEvent(TListedItem* element, const std::string& name) override;
+    void CodeReselect() override;
+    void CodeSetTableLink(TPropertyTable* table) override;
     void ShowElement(TListedItem* element) override;
     void PostPendingEdit() override;
     TListedItem* ShownElement() override { return grid_->ShownElement(); }
@@ -141,7 +148,9 @@ public:
     void SaveCurrent() override;
     // Something is about to be removed: the code editor lets go of it and the
     // undo history, which may refer to it, is forgotten.
-    void Detach() override { history_.Clear(); }
+    void Detach() override;
+    // "Key Words": the NPC's key words open in the code editor.
+    void OpenKeyWords();
     TMapHistory& History() { return history_; }
     void SetElementPanelVisible(bool visible) override;
     void SetElementPanelTitle(const std::string& title) override;

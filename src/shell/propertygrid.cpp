@@ -74,11 +74,18 @@ void TPropertyGrid::ShowElement(TListedItem* element)
     const std::string remembered = Table.Current() ? Table.Name() : std::string();
     project_.SelectedElement = element;
     host_.RefreshPreview();
+    const bool ownLists = project_.LibMode || project_.CurrentKind == 7;
+    if (ownLists && element != host_.CodeElement())
+        host_.CodeSaveCurrent();
+    if (element && dynamic_cast<TMap*>(element) && element != host_.CodeElement())
+        host_.CodeSwitchList(element, element->Events.get());
     shownElement_ = element;
     keyWordsVisible_ = element && (element->DefName == "1NPCDef" || element->DefName == "NPC");
     if (element) {
-        if (project_.LibMode || project_.CurrentKind == 7) {
+        if (ownLists) {
             ShowLists(element->Params.get(), element->Events.get(), "");
+            if (element != host_.CodeElement())
+                host_.CodeOpenList(element, element->Events.get());
         } else {
             TMap* map = host_.OpenMap();
             if (map && !ShowsOwnLists(element))
@@ -96,6 +103,8 @@ void TPropertyGrid::ShowLists(TParList* params, TParList* events, const std::str
     if (busy_)
         return;
     busy_ = true;
+    // The code editor's text reaches its list (and the table) first.
+    host_.CodeReselect();
     BeginTableUpdate(Table);
     TParList* list = tab_ == Tab::Events ? events : params;
     TParList* shown = ListOfTab();
@@ -169,8 +178,14 @@ void TPropertyGrid::SetTab(Tab tab)
     TParList* to = ListOfTab();
     if (from)
         from->StoreFromTable(Table, shownKey_);
+    if (tab_ == Tab::Properties) {
+        host_.CodeSaveCurrent();
+        host_.CodeSetTableLink(nullptr);
+    }
     if (to)
         to->ExpandToTable(Table, shownKey_, project_.Definitions.get());
+    if (tab_ == Tab::Events)
+        host_.CodeSetTableLink(&Table);
     UpdateGridState();
     EndTableUpdate(Table);
 }
@@ -235,7 +250,9 @@ void TPropertyGrid::Ellipsis(const std::function<std::string(const std::string&)
     const std::string name = Table.Name();
     const std::string value = Table.Value();
     const auto* picture = tab_ == Tab::Properties ? dynamic_cast<const TPictureField*>(FieldOf(name)) : nullptr;
-    if (picture) {
+    if (tab_ == Tab::Events) {
+        Table.SetValue(host_.CodeOpenEvent(shownElement_, name + shownKey_));
+    } else if (picture) {
         const std::string base = PictureBaseFolder(*picture);
         std::string start = base;
         const std::string file = value.substr(0, value.find_first_of(",|"));

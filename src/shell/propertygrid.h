@@ -37,6 +37,20 @@ public:
     virtual void MapResized() = 0;
     // Moves the tree's selected node (with its subtree) under the node of that caption.
     virtual void MoveSelectedNode(const std::string& parentCaption) = 0;
+
+    // ---- the code editor ----
+    // The element whose list the code editor edits, or none.
+    virtual TListedItem* CodeElement() { return nullptr; }
+    virtual void CodeSaveCurrent() {}
+    // Stores the shown text and shows a list (its first entry).
+    virtual void CodeSwitchList(TListedItem*, TParList*) {}
+    // Shows a list without storing the shown text first.
+    virtual void CodeOpenList(TListedItem*, TParList*) {}
+    // Opens an event of the element (created empty when missing); its text.
+    virtual std::string CodeOpenEvent(TListedItem*, const std::string&) { return {}; }
+    // Stores the shown text and shows the current entry again.
+    virtual void CodeReselect() {}
+    virtual void CodeSetTableLink(TPropertyTable*) {}
 };
 
 // A rectangle that marks a picture's footprint in the preview.
@@ -89,9 +103,9 @@ public:
     void RemoveRow();
     // The definition of a row of the shown parameters, or none.
     TField* FieldOf(const std::string& rowName) const;
-    // The ellipsis button of the current row: the picture chooser for a
-    // picture row, otherwise the larger text editor given here (the event
-    // editor arrives with the code editor; until then events use it too).
+    // The ellipsis button of the current row: on the events tab the code
+    // editor opens the event; the picture chooser for a picture row,
+    // otherwise the larger text editor given here.
     void Ellipsis(const std::function<std::string(const std::string&)>& editText);
     // The picture file a picture row of the shown element names, for the
     // Lib-mode preview: below the element's base folder, else below the data

@@ -3,6 +3,10 @@
 #include "shell/mainwindow.h"
 #include "help/helpwindow.h"
 #include "script/codeedit.h"
+#include "script/completion.h"
+#include "script/sourceedit.h"
+#include "model/placements.h"
+#include "core/proptable.h"
 #include "shell/picturepreview.h"
 #include "mapedit/mapview.h"
 #include "controls/settings.h"
@@ -429,6 +433,129 @@ TEST_F(Editor, AnItemDraggedFromThePlacementsListMovesWhereItIsDropped)
     EXPECT_EQ(item->X, 1);
     main().SelectKind(2);
     EXPECT_FALSE(main().MapView()->AcceptsDrag(data));
+}
+
+} // namespace
+} // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+TEST_F(Editor, TheDockedCodeEditorEditsTheShownEvents)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    TfrmCodeEdit& code = *windows.CodeEdit;
+    TMap* map = main().CurrentMap();
+    EXPECT_TRUE(main().CodeArea()->isAncestorOf(code.Pane()));
+    // The open map's events are shown from the start.
+    EXPECT_EQ(code.CurrentElement(), map);
+    EXPECT_EQ(code.CurrentList(), map->Events.get());
+
+    // A cell's event through the "Events" tab: its row belongs to the entry
+    // keyed with the cell.
+    main().SelectKind(2);
+    main().Grid().SetTab(TPropertyGrid::Tab::Events);
+    EXPECT_EQ(code.TableLink(), &main().Grid().Table);
+    const std::string key = main().Grid().ShownKey();
+    ASSERT_FALSE(key.empty());
+    ASSERT_TRUE(main().Grid().Table.Locate(TPropertyTable::Field::Name, "onEnter"));
+    main().Grid().Ellipsis(nullptr);
+    EXPECT_EQ(code.CurrentEntry(), "onEnter" + key);
+    EXPECT_EQ(code.RowName(), "onEnter");
+    code.Editor()->SetText("say('hi');");
+    code.SaveCurrent();
+    EXPECT_EQ(map->Events->GetValue("onEnter" + key), "say('hi');");
+    ASSERT_TRUE(main().Grid().Table.Locate(TPropertyTable::Field::Name, "onEnter"));
+    EXPECT_EQ(main().Grid().Table.Value(), "say('hi');");
+    EXPECT_TRUE(main().Modified);
+
+    // Back on "Properties" the editor drops the table.
+    main().Grid().SetTab(TPropertyGrid::Tab::Properties);
+    EXPECT_EQ(code.TableLink(), nullptr);
+}
+
+TEST_F(Editor, AnEventDroppedOnACellTakesItsKey)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    TfrmCodeEdit& code = *windows.CodeEdit;
+    TMap* map = main().CurrentMap();
+    main().SelectKind(2);
+    code.OpenEvent(map, "onLeave[1,1]");
+    code.Editor()->SetText("leave();");
+    QMimeData data;
+    data.setData(QString::fromLatin1(TfrmCodeEdit::EntryMimeType()), QByteArray("onLeave[1,1]"));
+    ASSERT_TRUE(main().MapView()->AcceptsDrag(data));
+    main().MapView()->OnDrop(3 * 39 + 5, (map->SizeY - 1 - 2) * 39 + 5, data);
+    EXPECT_EQ(map->Events->IndexOfName("onLeave[1,1]"), -1);
+    EXPECT_EQ(map->Events->GetValue("onLeave[3,2]"), "leave();");
+    EXPECT_EQ(code.CurrentEntry(), "onLeave[3,2]");
+
+    // A cell whose key the list already holds refuses the move.
+    code.OpenEvent(map, "onLeave[0,0]");
+    code.Editor()->SetText("other();");
+    data.setData(QString::fromLatin1(TfrmCodeEdit::EntryMimeType()), QByteArray("onLeave[0,0]"));
+    const size_t errors = dialogs.Errors.size();
+    main().MapView()->OnDrop(3 * 39 + 5, (map->SizeY - 1 - 2) * 39 + 5, data);
+    EXPECT_EQ(dialogs.Errors.size(), errors + 1);
+    EXPECT_EQ(map->Events->GetValue("onLeave[3,2]"), "leave();");
+    EXPECT_EQ(code.CurrentEntry(), "onLeave[0,0]");
+
+    // Walls: the key carries the side.
+    main().SelectKind(1);
+    EXPECT_EQ(main().Gestures().DroppedEventName("onUse[4,4,2]", 5, 6, 3), "onUse[5,6,3]");
+    EXPECT_EQ(main().Gestures().DroppedEventName("onUse", 5, 6, 3), "onUse[5,6,3]");
+}
+
+TEST_F(Editor, KeyWordsOfAnNpcOpenInTheCodeEditor)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    main().SetViewMode(0);
+    main().SelectKind(7);
+    main().SelectByIndex(0);
+    TListedItem* shown = main().Grid().ShownElement();
+    ASSERT_NE(shown, nullptr);
+    ASSERT_TRUE(main().Grid().KeyWordsVisible());
+    main().OpenKeyWords();
+    EXPECT_EQ(main().ViewMode(), 1);
+    TfrmCodeEdit& code = *windows.CodeEdit;
+    EXPECT_EQ(code.CurrentElement(), shown);
+    if (auto* npc = dynamic_cast<TNPC*>(shown))
+        EXPECT_EQ(code.CurrentList(), npc->Keywords.get());
+    else if (auto* def = dynamic_cast<TNPCDef*>(shown))
+        EXPECT_EQ(code.CurrentList(), def->Keywords.get());
+    else
+        ADD_FAILURE() << "an NPC is shown";
+}
+
+} // namespace
+} // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+// A look at the code pane: a coloured script with the completion list open.
+TEST_F(Editor, CodePaneScreenshot)
+{
+    main().Arguments = {Game(), "/doc=" + (install.Path() / "qv5lang").string()};
+    ASSERT_TRUE(main().FormShow());
+    main().SetViewMode(2);
+    main().resize(1100, 760);
+    main().show();
+    TfrmCodeEdit& code = *windows.CodeEdit;
+    code.OpenEvent(main().CurrentMap(), "onEnter");
+    code.Editor()->SetText("// greet the party\r\nif (Player().Level() > 3) {\r\n  Say('Welcome back', @Zeta);\r\n"
+                           "  local n = $count + 42;\r\n}\r\nMa");
+    code.Editor()->SetSelStart(static_cast<int>(code.Editor()->Text().size()));
+    code.FocusText();
+    code.Completion()->ShowCompletion();
+    EXPECT_TRUE(code.Completion()->ListShown());
+    const QImage shot = main().grab().toImage();
+    EXPECT_FALSE(shot.isNull());
+    shot.save(QString::fromStdString((fs::path(KESTRUNE_BUILD_DIR) / "tests" / "codepane.png").string()));
+    main().hide();
 }
 
 } // namespace
