@@ -67,18 +67,13 @@ size_t FindAnchor(const std::string& source, const std::string& anchor)
     return std::string::npos;
 }
 
-const QIcon& TreeIcon(int image)
+// The tree's icons by image number; a function's icon shows image 3 when
+// it is selected.
+std::vector<QIcon> TreeIcons()
 {
-    static const QIcon icons[] = {
-        QIcon(TForm3::HelpImage(0)),
-        QIcon(TForm3::HelpImage(1)),
-        [] {
-            QIcon icon(TForm3::HelpImage(2));
-            icon.addPixmap(TForm3::HelpImage(3), QIcon::Selected);
-            return icon;
-        }(),
-    };
-    return icons[std::clamp(image, 0, 2)];
+    QIcon function(TForm3::HelpImage(2));
+    function.addPixmap(TForm3::HelpImage(3), QIcon::Selected);
+    return {QIcon(TForm3::HelpImage(0)), QIcon(TForm3::HelpImage(1)), function};
 }
 
 } // namespace
@@ -189,16 +184,18 @@ void TForm3::FillTree()
     tree_->setUpdatesEnabled(false);
     tree_->clear();
     const std::vector<THelpNode>& nodes = Index.Nodes();
+    const std::vector<QIcon> icons = TreeIcons();
+    auto icon = [&icons](int image) { return icons[std::clamp(image, 0, 2)]; };
     items_.assign(nodes.size(), nullptr);
     for (int top : Index.TopLevel()) {
         const THelpNode& cls = nodes[top];
         auto* classItem = new QTreeWidgetItem(tree_, QStringList(ToQ(cls.Text)));
-        classItem->setIcon(0, TreeIcon(cls.Image));
+        classItem->setIcon(0, icon(cls.Image));
         classItem->setData(0, Qt::UserRole, top);
         items_[top] = classItem;
         for (int child : cls.Children) {
             auto* item = new QTreeWidgetItem(classItem, QStringList(ToQ(nodes[child].Text)));
-            item->setIcon(0, TreeIcon(nodes[child].Image));
+            item->setIcon(0, icon(nodes[child].Image));
             item->setData(0, Qt::UserRole, child);
             items_[child] = item;
         }

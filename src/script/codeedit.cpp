@@ -24,6 +24,7 @@
 #include <QSplitter>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -79,6 +80,28 @@ protected:
 
 private:
     std::function<bool(int)> onKey_;
+};
+
+// The wheel over the pane steps through the entries while the pane has
+// the focus (the text is scrolled with the scroll bars then).
+class TWheelFilter : public QObject {
+public:
+    TWheelFilter(QObject* parent, TfrmCodeEdit& editor) : QObject(parent), editor_(editor) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Wheel && editor_.PaneHasFocus()) {
+            const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
+            if (delta != 0)
+                editor_.WheelStep(delta > 0 ? 1 : -1);
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    TfrmCodeEdit& editor_;
 };
 
 // The small pictures of the tool buttons.
@@ -201,6 +224,10 @@ void TfrmCodeEdit::BuildPane()
     splitter_->addWidget(right);
     splitter_->setStretchFactor(1, 1);
     splitter_->setSizes({185, 600});
+
+    auto* wheel = new TWheelFilter(pane_, *this);
+    edit_->viewport()->installEventFilter(wheel);
+    entries_->viewport()->installEventFilter(wheel);
 
     completion_ = new TCodeCompletion(edit_, pane_);
     edit_->OnKeyDown = [this](QKeyEvent* event) { return EditKeyDown(event); };

@@ -37,7 +37,7 @@ void TEditorWindows::CreateAll()
     SelectProject = std::make_unique<TfrmSelectProject>(dialogs_);
     ExpandedEdit = std::make_unique<TfrmExpandedEdit>();
     SelectReplace = std::make_unique<TForm2>();
-    Help = std::make_unique<TForm3>();
+    Help = std::make_unique<TForm3>(nullptr, &dialogs_);
     CodeEdit = std::make_unique<TfrmCodeEdit>();
     CodeEdit->SetHelp(Help.get());
     {

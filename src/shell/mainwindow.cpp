@@ -28,6 +28,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -89,7 +90,13 @@ public:
     {
         setDragEnabled(true);
         setUniformItemSizes(true);
+        setAcceptDrops(true);
+        setDropIndicatorShown(false);
     }
+
+    // Whether a drag may be dropped here, and the drop.
+    std::function<bool(const QMimeData&)> AcceptsDrop;
+    std::function<void(const QMimeData&)> OnDrop;
 
 protected:
     QMimeData* mimeData(const QList<QListWidgetItem*>&) const override
@@ -97,6 +104,29 @@ protected:
         auto* data = new QMimeData;
         data->setData(QString::fromLatin1(PlacementMimeType), QByteArray::number(currentRow()));
         return data;
+    }
+    void dragEnterEvent(QDragEnterEvent* event) override
+    {
+        if (AcceptsDrop && AcceptsDrop(*event->mimeData()))
+            event->acceptProposedAction();
+        else
+            event->ignore();
+    }
+    void dragMoveEvent(QDragMoveEvent* event) override
+    {
+        if (AcceptsDrop && AcceptsDrop(*event->mimeData()))
+            event->acceptProposedAction();
+        else
+            event->ignore();
+    }
+    void dropEvent(QDropEvent* event) override
+    {
+        if (OnDrop && AcceptsDrop && AcceptsDrop(*event->mimeData())) {
+            OnDrop(*event->mimeData());
+            event->acceptProposedAction();
+        } else {
+            event->ignore();
+        }
     }
 
 private:
@@ -384,6 +414,20 @@ void TForm1::Detach()
 {
     windows_.CodeEdit->Detach();
     history_.Clear();
+}
+
+bool TForm1::PlacementListAccepts(const QMimeData& data) const
+{
+    const auto source = TElementBrowser::DragSource(data);
+    return source && !project_->LibMode && source->first == project_->CurrentKind && browser_->CurrentMap();
+}
+
+void TForm1::DropOnPlacementList(const QMimeData& data)
+{
+    if (!PlacementListAccepts(data))
+        return;
+    TMap* map = browser_->CurrentMap();
+    gestures_->DropFromTree(TElementBrowser::DragSource(data)->second, map->SelX, map->SelY);
 }
 
 bool TForm1::RenameCodeEntry(const std::string& name) { return windows_.CodeEdit->RenameCurrent(name); }
@@ -842,7 +886,11 @@ void TForm1::BuildPanels()
     elementsTitle_ = TitleBar(QStringLiteral(" Elements"), elementPanel_);
     elements->addWidget(elementsTitle_);
     gesturesView_ = nullptr;
-    elementList_ = new TPlacementList(gesturesView_, elementPanel_);
+    auto* placementList = new TPlacementList(gesturesView_, elementPanel_);
+    // An element of the tree dropped on the list is placed on the selected cell.
+    placementList->AcceptsDrop = [this](const QMimeData& data) { return PlacementListAccepts(data); };
+    placementList->OnDrop = [this](const QMimeData& data) { DropOnPlacementList(data); };
+    elementList_ = placementList;
     elementList_->setItemDelegate(new TPlacementDelegate(gesturesView_, elementList_));
     elementList_->installEventFilter(this);
     connect(elementList_, &QListWidget::itemClicked, this,

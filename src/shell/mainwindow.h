@@ -25,6 +25,7 @@ class QActionGroup;
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QMimeData;
 class QScrollArea;
 class QSpinBox;
 class QSplitter;
@@ -149,6 +150,10 @@ public:
     // Something is about to be removed: the code editor lets go of it and the
     // undo history, which may refer to it, is forgotten.
     void Detach() override;
+    // An element dragged from the tree onto the "Elements" list goes to the
+    // selected cell.
+    bool PlacementListAccepts(const QMimeData& data) const;
+    void DropOnPlacementList(const QMimeData& data);
     // "Key Words": the NPC's key words open in the code editor.
     void OpenKeyWords();
     TMapHistory& History() { return history_; }

@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QListWidget>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -345,6 +346,33 @@ TEST_F(CodeEditTest, GeometryValuesDefaultAndComeBack)
     editor.WriteSettings(*settings);
     EXPECT_EQ(settings->ReadInteger("qv5editor\\codeEdit", "width", 0), 789);
     EXPECT_EQ(settings->ReadInteger("qv5editor\\codeEdit", "top", 0), 10);
+}
+
+} // namespace
+} // namespace kestrune
+
+namespace kestrune {
+namespace {
+
+TEST_F(CodeEditTest, TheWheelOverTheFocusedPaneStepsThroughEntries)
+{
+    events->SetValue("a", "1");
+    events->SetValue("b", "2");
+    editor.OpenList(map.get(), events, {});
+    editor.show();
+    QApplication::setActiveWindow(&editor);
+    editor.FocusText();
+    if (!editor.PaneHasFocus())
+        GTEST_SKIP() << "no keyboard focus on this platform";
+    QWheelEvent towards(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                        Qt::NoScrollPhase, false);
+    QApplication::sendEvent(editor.Editor()->viewport(), &towards);
+    EXPECT_EQ(editor.CurrentEntry(), "b");
+    QWheelEvent away(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                     Qt::NoScrollPhase, false);
+    QApplication::sendEvent(editor.EntryList()->viewport(), &away);
+    EXPECT_EQ(editor.CurrentEntry(), "a");
+    editor.hide();
 }
 
 } // namespace

@@ -560,3 +560,29 @@ TEST_F(Editor, CodePaneScreenshot)
 
 } // namespace
 } // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+TEST_F(Editor, ADefinitionDroppedOnThePlacementsListGoesToTheSelectedCell)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    TMap* map = main().CurrentMap();
+    main().SelectKind(5);
+    map->SelX = 2;
+    map->SelY = 3;
+    const int before = map->Cell(2, 3).ItemCount;
+    QMimeData data;
+    data.setData(QString::fromLatin1(TElementBrowser::DragMimeType), QByteArray("5,1"));
+    ASSERT_TRUE(main().PlacementListAccepts(data));
+    main().DropOnPlacementList(data);
+    EXPECT_EQ(map->Cell(2, 3).ItemCount, before + 1);
+    // Only the kind the tree shows, and never in Lib mode.
+    QMimeData monster;
+    monster.setData(QString::fromLatin1(TElementBrowser::DragMimeType), QByteArray("6,0"));
+    EXPECT_FALSE(main().PlacementListAccepts(monster));
+}
+
+} // namespace
+} // namespace kestrune::test
