@@ -12,7 +12,7 @@
 namespace kestrune {
 
 TMapArea::TMapArea(Project& project, QWidget* parent)
-    : QScrollArea(parent), project_(project), canvas_(new QWidget), view_(new TMapView(project, canvas_))
+    : QScrollArea(parent), canvas_(new QWidget), view_(new TMapView(project, canvas_))
 {
     setFrameShape(QFrame::NoFrame);
     setBackgroundRole(QPalette::Button);

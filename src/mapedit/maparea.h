@@ -49,7 +49,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    Project& project_;
     QWidget* canvas_;
     TMapView* view_;
     int hold_ = 0;

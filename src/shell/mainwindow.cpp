@@ -86,7 +86,7 @@ constexpr const char* PlacementMimeType = "application/x-kestrune-placement";
 
 class TPlacementList : public QListWidget {
 public:
-    TPlacementList(const TMapGestures* const& gestures, QWidget* parent) : QListWidget(parent), gestures_(gestures)
+    explicit TPlacementList(QWidget* parent) : QListWidget(parent)
     {
         setDragEnabled(true);
         setUniformItemSizes(true);
@@ -128,9 +128,6 @@ protected:
             event->ignore();
         }
     }
-
-private:
-    const TMapGestures* const& gestures_;
 };
 
 class TPlacementDelegate : public QStyledItemDelegate {
@@ -886,7 +883,7 @@ void TForm1::BuildPanels()
     elementsTitle_ = TitleBar(QStringLiteral(" Elements"), elementPanel_);
     elements->addWidget(elementsTitle_);
     gesturesView_ = nullptr;
-    auto* placementList = new TPlacementList(gesturesView_, elementPanel_);
+    auto* placementList = new TPlacementList(elementPanel_);
     // An element of the tree dropped on the list is placed on the selected cell.
     placementList->AcceptsDrop = [this](const QMimeData& data) { return PlacementListAccepts(data); };
     placementList->OnDrop = [this](const QMimeData& data) { DropOnPlacementList(data); };
