@@ -6,6 +6,8 @@
 #include "core/test_util.h"
 #include "core/text.h"
 
+#include "help/help_pages_util.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,21 +18,11 @@
 namespace kestrune {
 namespace {
 
+using test::ClassLink;
+using test::Function;
+using test::WritePage;
+
 using test::TempDir;
-
-void WritePage(const std::filesystem::path& file, const std::string& text)
-{
-    std::ofstream(file, std::ios::binary) << text;
-}
-
-std::string Function(const std::string& name, const std::string& params, const std::string& returns)
-{
-    std::string s = "<hr>\n<a name=functions." + name + "></a><b>" + name + "</b>" +
-                    (params.empty() ? "" : " " + params) + "\n<ul>\nDoes things.\n</ul>\n";
-    if (!returns.empty())
-        s += "<b>Returns</b><ul>" + returns + "</ul>\n";
-    return s;
-}
 
 TEST(FunctionIndexScan, ReadsNamesParametersAndReturnTypes)
 {

@@ -15,6 +15,8 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
+#include "help/help_pages_util.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -26,21 +28,11 @@
 namespace kestrune {
 namespace {
 
+using test::ClassLink;
+using test::Function;
+using test::WritePage;
+
 using Rows = std::vector<std::string>;
-
-std::string Function(const std::string& name, const std::string& params, const std::string& returns)
-{
-    std::string s = "<hr>\n<a name=functions." + name + "></a><b>" + name + "</b>" +
-                    (params.empty() ? "" : " " + params) + "\n<ul>\nDoes things.\n</ul>\n";
-    if (!returns.empty())
-        s += "<b>Returns</b><ul>" + returns + "</ul>\n";
-    return s;
-}
-
-std::string ClassLink(const std::string& cls)
-{
-    return "<a href=\"" + cls + ".class.html\">" + cls + "</a>";
-}
 
 class CompletionTest : public ::testing::Test {
 protected:

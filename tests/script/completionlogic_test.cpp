@@ -6,6 +6,8 @@
 
 #include "core/test_util.h"
 
+#include "help/help_pages_util.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -15,19 +17,9 @@
 namespace kestrune {
 namespace {
 
-std::string Function(const std::string& name, const std::string& params, const std::string& returns)
-{
-    std::string s = "<hr>\n<a name=functions." + name + "></a><b>" + name + "</b>" +
-                    (params.empty() ? "" : " " + params) + "\n<ul>\nDoes things.\n</ul>\n";
-    if (!returns.empty())
-        s += "<b>Returns</b><ul>" + returns + "</ul>\n";
-    return s;
-}
-
-std::string ClassLink(const std::string& cls)
-{
-    return "<a href=\"" + cls + ".class.html\">" + cls + "</a>";
-}
+using test::ClassLink;
+using test::Function;
+using test::WritePage;
 
 // index: functions of no object; Say has three overloads (Npc, Monster,
 // index in scan order), Map two with different documentation.
