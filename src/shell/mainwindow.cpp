@@ -1224,6 +1224,9 @@ bool TForm1::SaveProject()
 
 bool TForm1::CloseQuery()
 {
+    // A script being typed counts as a change too.
+    if (loaded_)
+        windows_.CodeEdit->SaveCurrent();
     if (!Modified || !loaded_)
         return true;
     switch (dialogs_.YesNoCancel("Save changes?")) {

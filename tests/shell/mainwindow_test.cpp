@@ -212,6 +212,13 @@ TEST_F(Editor, CloseQuestionAnswers)
     EXPECT_NE(fs::last_write_time(walls), stamp - std::chrono::hours(2)); // Yes saved
     EXPECT_FALSE(main().Modified);
     EXPECT_EQ(dialogs.Questions, (std::vector<std::string>{"Save changes?", "Save changes?", "Save changes?"}));
+
+    // A script typed since the save is asked about, and Yes saves it.
+    windows.CodeEdit->Editor()->SetText("say('bye');");
+    dialogs.YesNoCancelAnswers = {UserDialogs::Answer::Yes};
+    EXPECT_TRUE(main().CloseQuery());
+    EXPECT_EQ(dialogs.Questions.size(), 4u);
+    EXPECT_EQ(main().CurrentMap()->Events->GetValue(windows.CodeEdit->CurrentEntry()), "say('bye');");
 }
 
 TEST_F(Editor, AFailedSaveIsReportedAndKeepsTheChanges)
