@@ -391,9 +391,13 @@ bool TDefValue::AddField(TFieldList& list, const std::string& name, std::unique_
 
 TField* TDefValue::FindField(const TFieldList& list, const std::string& name)
 {
-    auto it = LowerBound(list, name);
-    if (it != list.end() && CompareNames(it->first, name) == 0)
-        return it->second.get();
+    // AddField keeps the names unique without regard to case, and
+    // CompareNames gives 0 exactly for such equal names: the one entry equal
+    // to name is found by a plain pass, which for lists of this size costs
+    // less than the ordered search with its full comparisons.
+    for (const auto& [entryName, field] : list)
+        if (entryName.size() == name.size() && SameText(entryName, name))
+            return field.get();
     return nullptr;
 }
 

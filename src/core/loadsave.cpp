@@ -96,17 +96,17 @@ struct UpperTable {
             map[i] = static_cast<unsigned char>(UpperChar(static_cast<char>(i)));
     }
 };
-const UpperTable& Upper()
+const unsigned char* Upper()
 {
     static const UpperTable table;
-    return table;
+    return table.map;
 }
-} // namespace
 
-size_t TLoadSaveList::NameHash::operator()(const std::string& s) const
+// FNV-1a over the upper-case bytes: names equal without regard to case hash alike.
+uint64_t NameHash(const std::string& s)
 {
-    const unsigned char* upper = Upper().map;
-    size_t h = 14695981039346656037ull;
+    const unsigned char* upper = Upper();
+    uint64_t h = 14695981039346656037ull;
     for (const char c : s) {
         h ^= upper[static_cast<unsigned char>(c)];
         h *= 1099511628211ull;
@@ -114,15 +114,55 @@ size_t TLoadSaveList::NameHash::operator()(const std::string& s) const
     return h;
 }
 
-bool TLoadSaveList::NameEqual::operator()(const std::string& a, const std::string& b) const
+// The slot a hash starts its probe at, and the tag kept to tell names apart.
+size_t HomeSlot(uint64_t hash, size_t mask) { return static_cast<size_t>(hash) & mask; }
+uint32_t HashTag(uint64_t hash) { return static_cast<uint32_t>(hash >> 32); }
+
+bool SameName(const std::string& a, const std::string& b)
 {
     if (a.size() != b.size())
         return false;
-    const unsigned char* upper = Upper().map;
+    const unsigned char* upper = Upper();
     for (size_t i = 0; i < a.size(); ++i)
         if (upper[static_cast<unsigned char>(a[i])] != upper[static_cast<unsigned char>(b[i])])
             return false;
     return true;
+}
+} // namespace
+
+void TLoadSaveList::BuildIndex() const
+{
+    size_t slots = 64;
+    while (slots < items_.size() * 2)
+        slots *= 2;
+    index_.assign(slots, IndexSlot{});
+    indexed_ = 0;
+    for (size_t i = 0; i < items_.size(); ++i)
+        IndexElement(i);
+    indexValid_ = true;
+}
+
+void TLoadSaveList::IndexElement(size_t position) const
+{
+    if ((indexed_ + 1) * 2 > index_.size()) {
+        BuildIndex(); // grown; it takes in the new element as well
+        return;
+    }
+    const std::string& name = items_[position]->Name;
+    const uint64_t hash = NameHash(name);
+    const uint32_t tag = HashTag(hash);
+    const size_t mask = index_.size() - 1;
+    for (size_t s = HomeSlot(hash, mask);; s = (s + 1) & mask) {
+        IndexSlot& slot = index_[s];
+        if (slot.position < 0) {
+            slot.hashTag = tag;
+            slot.position = static_cast<int32_t>(position);
+            ++indexed_;
+            return;
+        }
+        if (slot.hashTag == tag && SameName(items_[static_cast<size_t>(slot.position)]->Name, name))
+            return; // an earlier element of that name keeps its place
+    }
 }
 
 int TLoadSaveList::IndexOfName(const std::string& name) const
@@ -136,22 +176,25 @@ int TLoadSaveList::IndexOfName(const std::string& name) const
         ++scansSinceChange_;
         return LinearIndexOfName(name);
     }
-    if (!indexValid_) {
-        index_.clear();
-        index_.reserve(items_.size());
-        for (size_t i = 0; i < items_.size(); ++i)
-            index_.emplace(items_[i]->Name, static_cast<int>(i));
-        indexValid_ = true;
+    if (!indexValid_)
+        BuildIndex();
+    const uint64_t hash = NameHash(name);
+    const uint32_t tag = HashTag(hash);
+    const size_t mask = index_.size() - 1;
+    for (size_t s = HomeSlot(hash, mask);; s = (s + 1) & mask) {
+        const IndexSlot& slot = index_[s];
+        if (slot.position < 0)
+            return -1; // names change only through NamesChanged(), so a miss is final
+        if (slot.hashTag != tag)
+            continue;
+        if (SameName(items_[static_cast<size_t>(slot.position)]->Name, name))
+            return slot.position;
+        // Either another name of the same tag or an element renamed without
+        // telling the list: look again one by one, and index afresh later.
+        indexValid_ = false;
+        scansSinceChange_ = 0;
+        return LinearIndexOfName(name);
     }
-    const auto it = index_.find(name);
-    if (it == index_.end())
-        return -1; // names change only through NamesChanged(), so a miss is final
-    if (NameEqual()(items_[static_cast<size_t>(it->second)]->Name, name))
-        return it->second;
-    // The element was renamed without telling the list: look again, afresh.
-    indexValid_ = false;
-    scansSinceChange_ = 0;
-    return LinearIndexOfName(name);
 }
 
 TLoadSaveItem* TLoadSaveList::FindByName(const std::string& name) const
@@ -184,7 +227,7 @@ TLoadSaveItem* TLoadSaveList::Add(std::unique_ptr<TLoadSaveItem> item)
 {
     items_.push_back(std::move(item));
     if (indexValid_) // an appended name only counts where no earlier one is equal
-        index_.emplace(items_.back()->Name, static_cast<int>(items_.size() - 1));
+        IndexElement(items_.size() - 1);
     return items_.back().get();
 }
 

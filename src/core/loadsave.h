@@ -2,11 +2,12 @@
 // The library base: named elements that read and write themselves on a
 // record stream, and ordered owning lists of them stored as one file.
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -104,20 +105,27 @@ protected:
     // Appends an element read by LoadFromStream.
     void AddLoaded(std::unique_ptr<TLoadSaveItem> item);
 
+    // Room for count elements in all, ahead of reading a known number of them.
+    void Reserve(size_t count) { items_.reserve(count); }
+
 private:
     int LinearIndexOfName(const std::string& name) const;
+    void BuildIndex() const;
+    // Enters the element at a position unless an earlier one of that name is there.
+    void IndexElement(size_t position) const;
 
     std::vector<std::unique_ptr<TLoadSaveItem>> items_;
     // Lookup by name without regard to case (first element of that name):
     // built for long lists that are searched repeatedly, dropped whenever the
-    // list changes.
-    struct NameHash {
-        size_t operator()(const std::string& s) const;
+    // list changes. An open-addressed table of positions, each with the high
+    // bits of its name's hash, so a probe touches no element but the one it
+    // finds; its size is a power of two, at most half full.
+    struct IndexSlot {
+        uint32_t hashTag = 0;
+        int32_t position = -1; // -1: an empty slot
     };
-    struct NameEqual {
-        bool operator()(const std::string& a, const std::string& b) const;
-    };
-    mutable std::unordered_map<std::string, int, NameHash, NameEqual> index_;
+    mutable std::vector<IndexSlot> index_;
+    mutable size_t indexed_ = 0; // slots in use
     mutable bool indexValid_ = false;
     mutable int scansSinceChange_ = 0;
 };

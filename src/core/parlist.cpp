@@ -47,6 +47,27 @@ TParList::TParList(std::string name, TQVFileStream& stream) : Name(std::move(nam
 
 std::unique_ptr<TLoadSaveItem> TParList::CreateItem() { return std::make_unique<TPar>(); }
 
+void TParList::LoadFromStream(TQVFileStream& stream)
+{
+    // What TPar::LoadFromStream reads, with the entry made only once its
+    // name is known: the empty name that ends the list makes none.
+    // Most lists hold a handful of entries: room for those comes at once
+    // rather than growing one step at a time.
+    constexpr size_t FirstRoom = 8;
+    while (!stream.AtEnd()) {
+        std::string name = stream.ReadToken();
+        if (name.empty())
+            break;
+        if (Count() == 0)
+            Reserve(FirstRoom);
+        std::unique_ptr<TLoadSaveItem> entry = CreateItem();
+        auto* par = static_cast<TPar*>(entry.get());
+        par->Name = std::move(name);
+        par->Value = stream.ReadToken();
+        AddLoaded(std::move(entry));
+    }
+}
+
 std::string TParList::GetValue(const std::string& name) const
 {
     for (int i = Count() - 1; i >= 0; --i)

@@ -37,6 +37,7 @@ public:
     std::string Name;
 
     std::unique_ptr<TLoadSaveItem> CreateItem() override;
+    void LoadFromStream(TQVFileStream& stream) override;
 
     TPar* Par(int index) const { return static_cast<TPar*>(Item(index)); }
 

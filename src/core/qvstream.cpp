@@ -8,6 +8,7 @@
 #include <fstream>
 #include <system_error>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace kestrune {
@@ -196,16 +197,25 @@ int TQVFileStream::ReadWord()
 
 std::string TQVFileStream::ReadCounted()
 {
-    size_t length = ReadByte();
-    if (length == 255)
-        length = static_cast<size_t>(ReadWord());
+    if (GetMode() != Mode::Read)
+        return {};
+    // A length byte, 255 announcing a two-byte length; prefix bytes missing
+    // at the end of the file read as zero.
     const std::string& buf = Buffer();
-    const size_t left = GetMode() == Mode::Read ? buf.size() - static_cast<size_t>(Pos()) : 0;
-    if (length > left)
-        length = left; // a prefix that promises more than the file holds
-    std::string result = buf.substr(static_cast<size_t>(Pos()), length);
-    Pos() += length;
-    return result;
+    const size_t size = buf.size();
+    size_t p = static_cast<size_t>(Pos());
+    auto next = [&buf, size, &p]() -> size_t {
+        return p < size ? static_cast<unsigned char>(buf[p++]) : 0;
+    };
+    size_t length = next();
+    if (length == 255) {
+        const size_t low = next();
+        length = low | (next() << 8);
+    }
+    if (length > size - p)
+        length = size - p; // a prefix that promises more than the file holds
+    Pos() = p + length;
+    return std::string(buf.data() + p, length);
 }
 
 std::string TQVFileStream::ReadTerminated(unsigned char terminator, bool dropComments)
@@ -298,5 +308,14 @@ std::string TQVFileStreamBinary::ReadToken() { return ReadCounted(); }
 void TQVFileStreamBinary::WriteToken(std::string_view s) { WriteCounted(s); }
 
 bool IsCounted(const TQVFileStream& stream) { return stream.Counted(); }
+
+void PrefetchFile(const fs::path& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
+    ::close(fd);
+}
 
 } // namespace kestrune

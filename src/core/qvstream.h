@@ -113,4 +113,9 @@ public:
 // Whether a stream uses the counted form.
 bool IsCounted(const TQVFileStream& stream);
 
+// Asks the system to start reading a file into memory in the background, so
+// that a read of it a little later finds it there. Nothing happens for a
+// file that cannot be opened; the file is not changed.
+void PrefetchFile(const std::filesystem::path& path);
+
 } // namespace kestrune

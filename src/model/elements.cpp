@@ -171,10 +171,13 @@ void TListedItem::SaveParameters(TQVFileStream& stream)
 
 void TListedItem::ApplyParameters()
 {
-    // ParameterChanged may store into the list; take copies first.
+    // ParameterChanged may store into the list; take copies first. The two
+    // buffers are reused, so only a longer text than before allocates.
+    std::string name, value;
     for (int i = 0; i < Params->Count(); ++i) {
-        const std::string name = Params->Par(i)->Name;
-        const std::string value = Params->Par(i)->Value;
+        const TPar* par = Params->Par(i);
+        name.assign(par->Name);
+        value.assign(par->Value);
         ParameterChanged(name, value);
     }
 }

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <string_view>
 
 namespace kestrune {
 
@@ -153,9 +155,10 @@ void TMap::LoadFromBytes(TQVFileStreamBinary& stream, const std::filesystem::pat
             translate[layer][i + 1] = position < 0 ? 0 : static_cast<uint8_t>(position + 1);
         }
     }
-    std::array<const uint8_t*, 8> slotTable{};
-    for (int slot = 0; slot < 7; ++slot)
-        slotTable[slot] = translate[LayerOfSlot(slot)].data();
+    const uint8_t* const walls = translate[0].data();
+    const uint8_t* const floors = translate[1].data();
+    const uint8_t* const ceilings = translate[2].data();
+    const uint8_t* const objects = translate[3].data();
 
     if (p)
         p->MapFileVersion = version;
@@ -163,17 +166,18 @@ void TMap::LoadFromBytes(TQVFileStreamBinary& stream, const std::filesystem::pat
     SizeY = sizeY;
     std::vector<uint8_t> column(static_cast<size_t>(sizeY) * RecordSize);
     for (int x = 0; x < sizeX; ++x) {
-        std::fill(column.begin(), column.end(), 0);
-        stream.Read(column.data(), column.size()); // a short file leaves zeros
+        const size_t got = stream.Read(column.data(), column.size());
+        std::fill(column.begin() + static_cast<std::ptrdiff_t>(got), column.end(), 0); // a short file leaves zeros
         TMapCell* cells = &Cell(x, 0);
         for (int y = 0; y < sizeY; ++y) {
+            // Slot s takes record byte i where RecordSlot[i] == s.
+            static_assert(RecordSlot[0] == 2 && RecordSlot[1] == 3 && RecordSlot[2] == 0 && RecordSlot[3] == 1 &&
+                              RecordSlot[4] == 4 && RecordSlot[5] == 5 && RecordSlot[6] == 6 && RecordSlot[7] == 7,
+                          "the cell record layout");
             const uint8_t* record = &column[static_cast<size_t>(y) * RecordSize];
-            uint8_t* cellSlots = cells[y].Slots;
-            for (int i = 0; i < 7; ++i) {
-                const int slot = RecordSlot[i];
-                cellSlots[slot] = slotTable[slot][record[i]];
-            }
-            cellSlots[7] = record[7];
+            const uint8_t cell[8] = {walls[record[2]],  walls[record[3]],    walls[record[0]],   walls[record[1]],
+                                     floors[record[4]], ceilings[record[5]], objects[record[6]], record[7]};
+            std::memcpy(cells[y].Slots, cell, sizeof cell); // one store for the whole cell
         }
     }
 
@@ -308,7 +312,7 @@ int TMap::SelectedSlot(int kind) const
 
 bool TMap::ParameterChanged(const std::string& name, const std::string& value)
 {
-    if (name != "#orientation")
+    if (std::string_view(name) != std::string_view("#orientation"))
         return false;
     const std::optional<int32_t> v = IsDecimal(value) ? StrToInt32(value) : std::nullopt;
     if (!v)

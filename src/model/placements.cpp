@@ -7,10 +7,14 @@
 #include "model/map.h"
 #include "model/project.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
+#include <string_view>
 
 namespace kestrune {
+
+using namespace std::string_view_literals;
 
 std::string CellKey(int x, int y) { return "[" + std::to_string(x) + "," + std::to_string(y) + "]"; }
 
@@ -46,7 +50,7 @@ TItem::TItem(TItemDef* def, TListedList* owner, int x, int y) : TListedItem("ite
 
 bool TItem::ParameterChanged(const std::string& name, const std::string& value)
 {
-    if (name != "itemDef")
+    if (std::string_view(name) != "itemDef"sv)
         return false;
     const Project* p = Proj();
     Def = p && p->ItemDefs ? static_cast<TItemDef*>(p->ItemDefs->FindByName(value)) : nullptr;
@@ -107,34 +111,32 @@ void TMonster::SetArea(const TCellRect& r)
 
 bool TMonster::ParameterChanged(const std::string& name, const std::string& value)
 {
-    if (name == "1monsterDef") {
+    // Most parameters of a monster are none of these: the names are told
+    // apart by length first.
+    const std::string_view n = name;
+    if (n == "1monsterDef"sv) {
         const Project* p = Proj();
         Def = p && p->MonsterDefs ? static_cast<TMonsterDef*>(p->MonsterDefs->FindByName(value)) : nullptr;
         Name = Def ? Def->Name : "??1monsterDef";
         return true;
     }
-    if (value.empty())
+    const bool sizeX = n == "sizeX"sv, sizeY = n == "sizeY"sv;
+    const bool x = n == "x"sv, y = n == "y"sv;
+    if (value.empty() || !(sizeX || sizeY || x || y))
         return false;
     const std::optional<int32_t> v = StrToInt32(value);
-    if (name == "sizeX") {
+    if (sizeX) {
         Right = v ? Clamp32(static_cast<int64_t>(Left) + *v) : Left;
-        return true;
-    }
-    if (name == "sizeY") {
+    } else if (sizeY) {
         Bottom = v ? Clamp32(static_cast<int64_t>(Top) + *v) : Top;
-        return true;
+    } else if (v) {
+        const TCellRect r = x ? AreaAt(*v, Top) : AreaAt(Left, *v);
+        Left = r.Left;
+        Top = r.Top;
+        Right = r.Right;
+        Bottom = r.Bottom;
     }
-    if (name == "x" || name == "y") {
-        if (v) {
-            const TCellRect r = name == "x" ? AreaAt(*v, Top) : AreaAt(Left, *v);
-            Left = r.Left;
-            Top = r.Top;
-            Right = r.Right;
-            Bottom = r.Bottom;
-        }
-        return true;
-    }
-    return false;
+    return true;
 }
 
 // ----------------------------------------------------------------------- TNPC
@@ -165,10 +167,19 @@ void TNPC::SaveParameters(TQVFileStream& stream)
 
 // ------------------------------------------------------- item and monster lists
 
+void TItemList::ReserveForLoad(const TQVFileStream& stream, int count)
+{
+    // Every element takes at least a byte, so a count beyond what the rest
+    // of the file holds reserves no more than that.
+    const uint64_t left = stream.Size() - stream.Position();
+    Reserve(static_cast<size_t>(Count()) + static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(count), left)));
+}
+
 void TItemList::LoadFromStream(TQVFileStream& stream)
 {
     const int count = stream.ReadWord();
     const bool byteSized = Proj && Proj->MapFileVersion == 1;
+    ReserveForLoad(stream, count);
     for (int i = 0; i < count; ++i) {
         // A file that ends early holds no more items; entries made only of
         // the zeros read past the end are not items.
@@ -203,6 +214,7 @@ void TItemList::SaveToStream(TQVFileStream& stream)
 void TMonstersList::LoadFromStream(TQVFileStream& stream)
 {
     const int count = stream.ReadWord();
+    ReserveForLoad(stream, count);
     for (int i = 0; i < count; ++i) {
         if (stream.AtEnd())
             break;

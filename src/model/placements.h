@@ -84,6 +84,10 @@ public:
     std::unique_ptr<TLoadSaveItem> CreateItem() override { return std::make_unique<TItem>(this); }
     void LoadFromStream(TQVFileStream& stream) override;
     void SaveToStream(TQVFileStream& stream) override;
+
+protected:
+    // Room for the count of elements a file announces before reading them.
+    void ReserveForLoad(const TQVFileStream& stream, int count);
 };
 
 class TMonstersList : public TItemList {

@@ -135,6 +135,7 @@ void Project::Load(const std::string& projectFolder)
         if (Progress)
             Progress(text);
     };
+    PrefetchLoadFiles(DataFolder + def, ProjectFolder + def, ProjectFolder + "maps" + PathSeparator());
     progress("game data from " + DataFolder);
     LoadSharedLibraries(DataFolder + def);
     progress("game data from " + ProjectFolder);
@@ -148,6 +149,30 @@ void Project::Load(const std::string& projectFolder)
     progress("maps " + ProjectFolder);
     LoadMaps(ProjectFolder + "maps" + PathSeparator());
     loadComplete_ = true;
+}
+
+// Starts the disk reading the files a load reads, ahead of their turn: it
+// reads the later files while the ones before them are parsed. In the order
+// they are loaded; anything missing is simply skipped here.
+void Project::PrefetchLoadFiles(const std::string& dataDef, const std::string& projectDef,
+                                const std::string& mapsFolder) const
+{
+    PrefetchFile(DefinitionFile);
+    for (const std::string& folder : {dataDef, projectDef}) {
+        for (const auto& [library, file] : LibraryFiles())
+            PrefetchFile(folder + file);
+        for (const char* file : {"names.qv5", "game.qv5", "mapColors.qv5"})
+            PrefetchFile(folder + file);
+    }
+    std::vector<fs::path> maps;
+    std::error_code ec;
+    for (fs::directory_iterator it(fs::path(mapsFolder), ec), end; !ec && it != end; it.increment(ec))
+        if (UpperCase(it->path().extension().string()) == ".MAP")
+            maps.push_back(it->path());
+    std::sort(maps.begin(), maps.end());
+    for (const fs::path& map : maps)
+        PrefetchFile(map);
+    PrefetchFile(mapsFolder + "defined.npcs");
 }
 
 void Project::LoadSharedLibraries(const std::string& folder)

@@ -126,6 +126,9 @@ public:
 private:
     // The seven libraries with their file names, in reading and writing order.
     std::array<std::pair<TListedList*, const char*>, 7> LibraryFiles() const;
+    // Starts the disk reading the files a load reads, ahead of their turn.
+    void PrefetchLoadFiles(const std::string& dataDef, const std::string& projectDef,
+                           const std::string& mapsFolder) const;
     void CreateLibraries();
     void FillLibraryTable();
     bool loadComplete_ = false;

@@ -5,6 +5,7 @@
 #include "core/loadsave.h"
 #include "core/parlist.h"
 #include "core/qvstream.h"
+#include "core/text.h"
 #include "core/test_util.h"
 
 #include <gtest/gtest.h>
@@ -217,6 +218,65 @@ TEST(LibraryLookup, IndexOfNameIgnoresCase)
     EXPECT_EQ(lib.IndexOfName("Stone"), -1);
     EXPECT_EQ(lib.IndexOfName(""), -1);
     EXPECT_EQ(lib.FindByName("nothing"), nullptr);
+}
+
+// Long lists searched often are looked up through an index; whatever the
+// index holds, the answer is the first element equal without regard to case,
+// as a search one by one finds it.
+TEST(LibraryLookup, IndexedLookupsAgreeWithASearchOneByOne)
+{
+    TTestLibrary lib;
+    std::vector<std::string> queries;
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "Element " + std::to_string(i % 200); // the last 100 repeat earlier names
+        lib.AddNamed(i % 3 == 0 ? UpperCase(name) : name);
+        queries.push_back(LowerCase(name));
+    }
+    queries.push_back("element 999");
+    queries.push_back("");
+    auto scan = [&lib](const std::string& name) {
+        for (int i = 0; i < lib.Count(); ++i)
+            if (SameText(lib.Item(i)->Name, name))
+                return i;
+        return -1;
+    };
+    auto checkAll = [&]() {
+        for (int round = 0; round < 3; ++round) // later rounds go through the index
+            for (const std::string& q : queries)
+                ASSERT_EQ(lib.IndexOfName(q), scan(q)) << q;
+    };
+    checkAll();
+
+    // Appended while the index is in use: new names, repeated names, and
+    // enough of them for the index to grow.
+    for (int i = 0; i < 500; ++i) {
+        const std::string name = "Added " + std::to_string(i % 400);
+        lib.AddNamed(name);
+        queries.push_back(name);
+        ASSERT_EQ(lib.IndexOfName(name), scan(name)) << name;
+    }
+    checkAll();
+
+    // Renamed and told, then changed by insertion and removal.
+    lib.Item(5)->Name = "Renamed";
+    lib.NamesChanged();
+    queries.push_back("renamed");
+    checkAll();
+    auto first = lib.CreateItem();
+    first->Name = "element 7";
+    lib.Insert(0, std::move(first));
+    lib.Delete(10);
+    checkAll();
+
+    // Renamed without telling the list: the old name is still answered as a
+    // search one by one answers it (here by a later element of that name).
+    const std::string old = lib.Item(20)->Name;
+    lib.Item(20)->Name = "Quietly renamed";
+    EXPECT_GT(scan(old), 20);
+    EXPECT_EQ(lib.IndexOfName(old), scan(old));
+    lib.NamesChanged();
+    queries.push_back("quietly renamed");
+    checkAll();
 }
 
 TEST(LibraryLookup, SortByNameComparesBytes)
