@@ -401,3 +401,19 @@ TEST(HelpWindowGeometry, DefaultsAndRoundTrip)
 }
 
 } // namespace
+
+namespace kestrune {
+namespace {
+
+// A look at the window on a function of the sample pages.
+TEST_F(HelpWindowTest, Screenshot)
+{
+    help.ShowHelpFor("Attack");
+    const QImage shot = help.grab().toImage();
+    EXPECT_FALSE(shot.isNull());
+    shot.save(QStringLiteral(KESTRUNE_BUILD_DIR "/tests/helpwindow.png"));
+    help.hide();
+}
+
+} // namespace
+} // namespace kestrune
