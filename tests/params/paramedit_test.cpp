@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QToolButton>
 
 #include <utility>
@@ -345,6 +346,28 @@ TEST_F(ParamEditTest, GeometryDefaultsAndIsKeptPerCaption)
     EXPECT_EQ(form.NameColumnWidth(), 90);
     form.hide();
     form.FinishEdit();
+}
+
+} // namespace
+} // namespace kestrune
+
+namespace kestrune {
+namespace {
+
+// The callers mark the project changed from what EditList tells.
+TEST_F(ParamEditTest, EditListTellsWhetherTheListChanged)
+{
+    // Opened and closed unchanged: the list comes back in name order, a
+    // change only while it was out of order.
+    QTimer::singleShot(0, &form, [this] { form.CloseWindow(); });
+    EXPECT_TRUE(form.EditList(&list, "Game parameters"));
+    QTimer::singleShot(0, &form, [this] { form.CloseWindow(); });
+    EXPECT_FALSE(form.EditList(&list, "Game parameters"));
+    QTimer::singleShot(0, &form, [this] {
+        form.TypeValue("changed");
+        form.CloseWindow();
+    });
+    EXPECT_TRUE(form.EditList(&list, "Game parameters"));
 }
 
 } // namespace
