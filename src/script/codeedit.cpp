@@ -33,6 +33,8 @@ namespace kestrune {
 namespace {
 
 const char* const CodeEditSection = "qv5editor\\codeEdit";
+constexpr int EntryListWidth = 185;
+constexpr int EntryRowHeight = 13;
 
 bool IsWordChar(char c)
 {
@@ -223,7 +225,7 @@ void TfrmCodeEdit::BuildPane()
     splitter_->addWidget(left);
     splitter_->addWidget(right);
     splitter_->setStretchFactor(1, 1);
-    splitter_->setSizes({185, 600});
+    splitter_->setSizes({EntryListWidth, 600});
 
     auto* wheel = new TWheelFilter(pane_, *this);
     edit_->viewport()->installEventFilter(wheel);
@@ -294,8 +296,10 @@ void TfrmCodeEdit::FillEntryList(int selectRow)
     filling_ = true;
     entries_->clear();
     if (list_) {
-        for (int i = 0; i < list_->Count(); ++i)
-            entries_->addItem(ToQ(list_->Par(i)->Name));
+        for (int i = 0; i < list_->Count(); ++i) {
+            auto* item = new QListWidgetItem(ToQ(list_->Par(i)->Name), entries_);
+            item->setSizeHint(QSize(0, EntryRowHeight));
+        }
     }
     if (selectRow >= 0 && selectRow < entries_->count())
         entries_->setCurrentRow(selectRow);
