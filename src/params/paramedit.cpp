@@ -135,7 +135,8 @@ TfrmParamEdit::TfrmParamEdit(UserDialogs& dialogs, QWidget* parent) : QDialog(pa
     Grid->SetTable(&table_);
     Grid->setColumnWidth(0, DesignNameWidth);
 
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { FocusChanged(now); });
+    focusConnection_ =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { FocusChanged(now); });
 
     resize(DesignWidth, DesignHeight);
     SetPanelHeight(DesignPanelHeight);
@@ -144,6 +145,9 @@ TfrmParamEdit::TfrmParamEdit(UserDialogs& dialogs, QWidget* parent) : QDialog(pa
 
 TfrmParamEdit::~TfrmParamEdit()
 {
+    // The child widgets are destroyed after this and give up the focus as
+    // they go: that must not reach this half-destroyed window.
+    disconnect(focusConnection_);
     Grid->SetTable(nullptr);
     table_.OnChange = nullptr;
     table_.AfterPost = nullptr;

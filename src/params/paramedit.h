@@ -109,6 +109,7 @@ private:
     void RowPosted();
     void PostPending();
     void FocusChanged(QWidget* now);
+    QMetaObject::Connection focusConnection_;
 
     UserDialogs& dialogs_;
     TPropertyTable table_;

@@ -563,11 +563,15 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
             return std::nullopt;
         return select.ProjectFolder();
     };
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) { UpdateTitleBars(); });
+    focusConnection_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) { UpdateTitleBars(); });
     ReadSettings();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // Child widgets give up the focus as they are destroyed after this.
+    disconnect(focusConnection_);
+}
 
 QAction* TForm1::MenuAction(const std::string& caption) const
 {

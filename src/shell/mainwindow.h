@@ -281,6 +281,7 @@ private:
     QToolButton* keyWordsButton_ = nullptr;
     std::vector<QAction*> gridButtons_;
     QWidget* codeArea_ = nullptr;
+    QMetaObject::Connection focusConnection_;
     QTabBar* viewTabs_ = nullptr;
     QLabel* status_ = nullptr;
 };
