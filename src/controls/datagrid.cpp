@@ -162,10 +162,6 @@ Qt::ItemFlags TDataGridModel::flags(const QModelIndex& index) const
     return f;
 }
 
-// ------------------------------------------------------------ delegate
-
-namespace {
-
 QString EditorText(QWidget* editor)
 {
     if (auto* combo = qobject_cast<QComboBox*>(editor))
@@ -174,6 +170,10 @@ QString EditorText(QWidget* editor)
         return edit->text();
     return {};
 }
+
+// ------------------------------------------------------------ delegate
+
+namespace {
 
 int ButtonWidth(const QRect& cell)
 {

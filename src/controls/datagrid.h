@@ -45,6 +45,8 @@ struct TCellLook {
 bool IsHeadingRow(const TPropertyRow& row);
 // A value as a cell shows it: line breaks removed, at most 50 characters.
 std::string ValueDisplayText(const std::string& value);
+// The text an in-place editor holds (a drop-down or a line box).
+QString EditorText(QWidget* editor);
 TCellLook CellLook(const TPropertyRow& row, int column);
 
 // The rows of a table that its record filter lets through, in table order;

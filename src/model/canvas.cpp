@@ -84,33 +84,40 @@ void TCanvas::Line(int x1, int y1, int x2, int y2, QRgb pen)
     }
 }
 
+TCanvas::Overlap TCanvas::OverlapOf(const QImage& picture, int x, int y) const
+{
+    Overlap o;
+    o.x = x - ox_;
+    o.y = y - oy_;
+    o.x1 = std::max(o.x, 0);
+    o.y1 = std::max(o.y, 0);
+    o.x2 = std::min(o.x + picture.width(), width_);
+    o.y2 = std::min(o.y + picture.height(), height_);
+    o.empty = o.x2 <= o.x1 || o.y2 <= o.y1 || picture.depth() != 32;
+    return o;
+}
+
 void TCanvas::Copy(const QImage& picture, int x, int y)
 {
-    x -= ox_;
-    y -= oy_;
-    const int x1 = std::max(x, 0), y1 = std::max(y, 0);
-    const int x2 = std::min(x + picture.width(), width_), y2 = std::min(y + picture.height(), height_);
-    if (x2 <= x1 || picture.depth() != 32)
+    const Overlap o = OverlapOf(picture, x, y);
+    if (o.empty)
         return;
-    for (int row = y1; row < y2; ++row) {
-        const QRgb* src = reinterpret_cast<const QRgb*>(picture.constScanLine(row - y)) + (x1 - x);
-        std::copy(src, src + (x2 - x1), Row(row) + x1);
+    for (int row = o.y1; row < o.y2; ++row) {
+        const QRgb* src = reinterpret_cast<const QRgb*>(picture.constScanLine(row - o.y)) + (o.x1 - o.x);
+        std::copy(src, src + (o.x2 - o.x1), Row(row) + o.x1);
     }
 }
 
 void TCanvas::CopyKeyed(const QImage& picture, int x, int y, QRgb key)
 {
-    x -= ox_;
-    y -= oy_;
-    const int x1 = std::max(x, 0), y1 = std::max(y, 0);
-    const int x2 = std::min(x + picture.width(), width_), y2 = std::min(y + picture.height(), height_);
-    if (x2 <= x1 || picture.depth() != 32)
+    const Overlap o = OverlapOf(picture, x, y);
+    if (o.empty)
         return;
     key |= 0xFF000000u;
-    for (int row = y1; row < y2; ++row) {
-        const QRgb* src = reinterpret_cast<const QRgb*>(picture.constScanLine(row - y)) + (x1 - x);
-        QRgb* dest = Row(row) + x1;
-        for (int i = 0; i < x2 - x1; ++i)
+    for (int row = o.y1; row < o.y2; ++row) {
+        const QRgb* src = reinterpret_cast<const QRgb*>(picture.constScanLine(row - o.y)) + (o.x1 - o.x);
+        QRgb* dest = Row(row) + o.x1;
+        for (int i = 0; i < o.x2 - o.x1; ++i)
             if ((src[i] | 0xFF000000u) != key)
                 dest[i] = src[i] | 0xFF000000u;
     }

@@ -99,6 +99,13 @@ public:
 
 private:
     QRgb* Row(int y) { return reinterpret_cast<QRgb*>(image_.scanLine(y)); }
+    // Where a 32-bit picture placed at (x, y) lies on the image: its corner
+    // in image pixels and the rows and columns [x1, x2) x [y1, y2) it covers.
+    struct Overlap {
+        int x = 0, y = 0, x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+        bool empty = true;
+    };
+    Overlap OverlapOf(const QImage& picture, int x, int y) const;
     // The same operations in the image's own pixels.
     void FillDevice(int x1, int y1, int x2, int y2, QRgb c);
     void HatchDevice(int x1, int y1, int x2, int y2, TBrush brush, QRgb c);

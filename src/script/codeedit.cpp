@@ -310,7 +310,10 @@ void TfrmCodeEdit::ShowText(const std::string& text)
 {
     filling_ = true;
     completion_->HideAll();
-    edit_->SetText(text);
+    // Every cursor move on the map shows the current entry again: an
+    // unchanged text is not set (and coloured) anew.
+    if (edit_->Text() != text)
+        edit_->SetText(text);
     edit_->ClearUndo();
     edit_->SetSelStart(0);
     edit_->ScrollCaretIntoView();

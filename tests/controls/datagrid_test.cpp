@@ -44,15 +44,6 @@ QPoint CellAt(TDataGrid& grid, int row, int column)
     return grid.visualRect(grid.model()->index(row, column)).center();
 }
 
-QString EditorText(QWidget* editor)
-{
-    if (auto* combo = qobject_cast<QComboBox*>(editor))
-        return combo->currentText();
-    if (auto* edit = qobject_cast<QLineEdit*>(editor))
-        return edit->text();
-    return {};
-}
-
 class DataGridTest : public ::testing::Test {
 protected:
     void SetUp() override
