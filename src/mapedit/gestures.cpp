@@ -3,6 +3,7 @@
 #include "controls/userdialogs.h"
 #include "mapedit/history.h"
 #include "core/text.h"
+#include "model/editsession.h"
 #include "model/project.h"
 
 #include <algorithm>
@@ -134,7 +135,11 @@ void TMapGestures::MouseMove(Qt::MouseButtons buttons, int px, int py)
 void TMapGestures::StretchMonster(TMonster& monster, const TCellRect& area)
 {
     const TCellRect before = monster.Area();
-    monster.SetArea(area);
+    {
+        // The grid may show the monster's position and size.
+        TListChange change(Session, monster.Params.get());
+        monster.SetArea(area);
+    }
     if (History)
         History->MonsterAreaChanged(host_.CurrentMap(), &monster, before);
     host_.ShowElement(&monster);
@@ -242,6 +247,9 @@ void TMapGestures::DropFromTree(int position, int x, int y)
             History->PlacementAdded(map, monster);
     } else if (kind == 7) {
         if (auto* npc = dynamic_cast<TNPC*>(host_.ShownElement())) {
+            // The grid may show the NPC's position and map: it stores what it
+            // holds first and shows the moved NPC after.
+            TListChange change(Session, npc->Params.get());
             npc->MoveTo(x, y);
             npc->Params->SetValue("map", map->Name);
             host_.RepaintCell(x, y);
@@ -320,6 +328,18 @@ void TMapGestures::ChoosePlacement(int index)
     host_.ShowElement(placements_[static_cast<size_t>(index)]);
 }
 
+void TMapGestures::Forget(const TListedItem& thing)
+{
+    const auto before = placements_.size();
+    placements_.erase(std::remove_if(placements_.begin(), placements_.end(),
+                                     [&thing](const TListedItem* p) { return TEditSession::Holds(thing, p); }),
+                      placements_.end());
+    if (placements_.size() == before)
+        return;
+    placementIndex_ = std::min(placementIndex_, static_cast<int>(placements_.size()) - 1);
+    host_.PlacementsChanged();
+}
+
 void TMapGestures::DeletePlacement()
 {
     TMap* map = host_.CurrentMap();
@@ -331,6 +351,9 @@ void TMapGestures::DeletePlacement()
     // The grid must not keep showing what is about to go.
     if (host_.ShownElement() == placement || project_.SelectedElement == placement)
         host_.ShowElement(map);
+    // Nor may the code pane keep editing it.
+    if (Session)
+        Session->Leaving(*placement);
     const int x = map->SelX, y = map->SelY;
     const bool item = dynamic_cast<TItem*>(placement) != nullptr;
     if (History) {

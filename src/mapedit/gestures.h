@@ -20,6 +20,7 @@ class TListedItem;
 class TMap;
 class UserDialogs;
 class TMapHistory;
+class TEditSession;
 
 // What the gestures need of the rest of the main window.
 class TGestureHost {
@@ -54,6 +55,8 @@ public:
     int DragSide = 0;
     // Where the changes are recorded for undo, if anywhere.
     TMapHistory* History = nullptr;
+    // Told of the lists a gesture changes, if anyone is.
+    TEditSession* Session = nullptr;
 
     // A press on the map: a mouse press or drag step at a pixel, or a key
     // after the cursor moved by (dx, dy).
@@ -83,6 +86,8 @@ public:
     void ChoosePlacement(int index);
     // Delete in the placements list.
     void DeletePlacement();
+    // A thing leaves the project: the list lets go of it (and of what lies on it).
+    void Forget(const TListedItem& thing);
 
 private:
     bool LibOrNoMap() const;

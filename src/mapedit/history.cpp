@@ -1,5 +1,6 @@
 #include "mapedit/history.h"
 
+#include "model/editsession.h"
 #include "model/map.h"
 
 #include <QUndoCommand>
@@ -167,10 +168,12 @@ protected:
 private:
     void Apply(const TCellRect& r)
     {
-        if (auto* item = dynamic_cast<TItem*>(placement_))
+        if (auto* item = dynamic_cast<TItem*>(placement_)) {
             map_->MoveItem(item, r.Left, r.Top);
-        else if (auto* monster = dynamic_cast<TMonster*>(placement_))
+        } else if (auto* monster = dynamic_cast<TMonster*>(placement_)) {
+            TListChange change(history_.Session, monster->Params.get());
             monster->SetArea(r);
+        }
     }
     TListedItem* placement_;
     int stroke_;

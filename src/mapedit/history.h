@@ -11,6 +11,7 @@
 
 namespace kestrune {
 
+class TEditSession;
 class TListedItem;
 class TMap;
 struct TCellRect;
@@ -21,6 +22,8 @@ public:
 
     QUndoStack& Stack() { return stack_; }
 
+    // Told of the lists a step changes when it is undone or redone.
+    TEditSession* Session = nullptr;
     // Told after a step was undone or redone, with the map it changed.
     std::function<void(TMap*)> OnChanged;
     // Told before a placement leaves its map through undo or redo, so that

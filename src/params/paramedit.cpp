@@ -14,11 +14,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStyle>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QToolBar>
 #include <QToolButton>
@@ -95,10 +97,10 @@ TfrmParamEdit::TfrmParamEdit(UserDialogs& dialogs, QWidget* parent) : QDialog(pa
     GroupEdit->hide();
     ValueEdit = new QPlainTextEdit(EditPanel);
     ValueEdit->setTabChangesFocus(true);
-    connect(NameEdit, &QLineEdit::textEdited, this, [this](const QString& t) { TypeName(FromQ(t)); });
+    connect(NameEdit, &QLineEdit::textEdited, this, [this] { NameTyped(); });
     connect(ValueEdit, &QPlainTextEdit::textChanged, this, [this] {
         if (!syncing_)
-            TypeValue(WithLineBreaks(BoxText(ValueEdit), LineBreakOf(table_.Value())));
+            ValueTyped();
     });
 
     auto* buttons = new QHBoxLayout;
@@ -270,6 +272,38 @@ void TfrmParamEdit::TypeValue(const std::string& value)
     table_.SetValue(value);
 }
 
+void TfrmParamEdit::NameTyped()
+{
+    {
+        const QScopedValueRollback<QWidget*> typing(typingInto_, NameEdit);
+        TypeName(FromQ(NameEdit->text()));
+    }
+    // Only characters without a Latin-1 byte differ from what was stored.
+    const QString name = ToQ(table_.Name());
+    if (NameEdit->text() != name) {
+        const int caret = NameEdit->cursorPosition();
+        NameEdit->setText(name);
+        NameEdit->setCursorPosition(caret);
+    }
+}
+
+void TfrmParamEdit::ValueTyped()
+{
+    {
+        const QScopedValueRollback<QWidget*> typing(typingInto_, ValueEdit);
+        TypeValue(WithLineBreaks(BoxText(ValueEdit), LineBreakOf(table_.Value())));
+    }
+    const std::string value = WithLfBreaks(table_.Value());
+    if (BoxText(ValueEdit) != value) {
+        const int caret = ValueEdit->textCursor().position();
+        const QScopedValueRollback<bool> sync(syncing_, true);
+        ValueEdit->setPlainText(ToQ(value));
+        QTextCursor cursor = ValueEdit->textCursor();
+        cursor.setPosition(std::min(caret, ValueEdit->document()->characterCount() - 1));
+        ValueEdit->setTextCursor(cursor);
+    }
+}
+
 void TfrmParamEdit::done(int result)
 {
     // Closing in any way posts the row being edited first.
@@ -287,11 +321,13 @@ void TfrmParamEdit::TableChanged()
     if (syncing_)
         return;
     syncing_ = true;
+    // The box being typed into already holds what it writes into the row:
+    // setting its text again would move its caret to an end.
     const QString name = ToQ(table_.Name());
-    if (NameEdit->text() != name)
+    if (typingInto_ != NameEdit && NameEdit->text() != name)
         NameEdit->setText(name);
     const std::string value = WithLfBreaks(table_.Value());
-    if (BoxText(ValueEdit) != value)
+    if (typingInto_ != ValueEdit && BoxText(ValueEdit) != value)
         ValueEdit->setPlainText(ToQ(value));
     syncing_ = false;
 }

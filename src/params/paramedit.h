@@ -106,6 +106,10 @@ protected:
 
 private:
     void TableChanged();
+    // The box handlers: what the box holds goes into the row, and the box
+    // keeps its text and caret unless the row could not store a character.
+    void NameTyped();
+    void ValueTyped();
     void RowPosted();
     void PostPending();
     void FocusChanged(QWidget* now);
@@ -117,6 +121,7 @@ private:
     std::string caption_;
     int panelHeight_ = DesignPanelHeight;
     bool syncing_ = false;
+    QWidget* typingInto_ = nullptr; // the box whose typing is being stored
     bool posting_ = false;
 };
 

@@ -7,6 +7,7 @@
 #include "core/proptable.h"
 #include "core/text.h"
 #include "help/helpwindow.h"
+#include "model/editsession.h"
 #include "model/elements.h"
 #include "model/project.h"
 #include "params/paramedit.h"
@@ -129,9 +130,37 @@ TfrmCodeEdit::TfrmCodeEdit(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setWindowTitle(QStringLiteral("Code editor"));
     BuildPane();
+    SetSession(nullptr);
 }
 
-TfrmCodeEdit::~TfrmCodeEdit() = default;
+TfrmCodeEdit::~TfrmCodeEdit()
+{
+    if (session_)
+        session_->Forget(observerId_);
+}
+
+void TfrmCodeEdit::SetSession(TEditSession* session)
+{
+    if (session_)
+        session_->Forget(observerId_);
+    if (!session) {
+        if (!ownSession_)
+            ownSession_ = std::make_unique<TEditSession>();
+        session = ownSession_.get();
+    }
+    session_ = session;
+    TEditSession::Observer observer;
+    observer.Leaving = [this](TListedItem& thing) {
+        if (!TEditSession::Holds(thing, session_->CodeElement) && !TEditSession::HoldsList(thing, session_->CodeList))
+            return;
+        // The text reaches its list while it is still there; the pane then
+        // shows nothing, so that no typing goes to what has left.
+        Detach();
+        FillEntryList(-1);
+        ShowText({});
+    };
+    observerId_ = session_->Observe(std::move(observer));
+}
 
 void TfrmCodeEdit::BuildPane()
 {
@@ -273,14 +302,16 @@ bool TfrmCodeEdit::EditKeyDown(QKeyEvent* event)
 
 bool TfrmCodeEdit::IsCurrentEvents() const
 {
-    return element_ && list_ && list_ == element_->Events.get();
+    return session_->CodeElement && session_->CodeList && session_->CodeList == session_->CodeElement->Events.get();
 }
 
 std::string TfrmCodeEdit::RowNameOf(const std::string& entry) const
 {
-    if (!tableLink_ || !IsCurrentEvents())
+    // Only while the grid shows this very list: its table holds another
+    // element's rows otherwise.
+    if (!tableLink_ || !IsCurrentEvents() || !session_->GridShowsCodeList())
         return {};
-    const std::string filter = CellFilter ? CellFilter() : std::string();
+    const std::string& filter = session_->ShownKey;
     if (!filter.empty()) {
         if (entry.size() >= filter.size() && entry.compare(entry.size() - filter.size(), filter.size(), filter) == 0)
             return entry.substr(0, entry.size() - filter.size());
@@ -295,9 +326,9 @@ void TfrmCodeEdit::FillEntryList(int selectRow)
 {
     filling_ = true;
     entries_->clear();
-    if (list_) {
-        for (int i = 0; i < list_->Count(); ++i) {
-            auto* item = new QListWidgetItem(ToQ(list_->Par(i)->Name), entries_);
+    if (session_->CodeList) {
+        for (int i = 0; i < session_->CodeList->Count(); ++i) {
+            auto* item = new QListWidgetItem(ToQ(session_->CodeList->Par(i)->Name), entries_);
             item->setSizeHint(QSize(0, EntryRowHeight));
         }
     }
@@ -329,40 +360,40 @@ void TfrmCodeEdit::UpdateHistoryButtons()
 
 std::string TfrmCodeEdit::OpenList(TListedItem* element, TParList* list, const std::string& name)
 {
-    element_ = element;
-    list_ = list;
+    session_->CodeElement = element;
+    session_->CodeList = list;
     std::string shown = name;
-    if (!list_) {
+    if (!session_->CodeList) {
         entry_.clear();
         FillEntryList(-1);
         ShowText({});
         return {};
     }
-    if (!shown.empty() && list_->IndexOfName(shown) < 0) {
-        list_->SetValue(shown, {});
+    if (!shown.empty() && session_->CodeList->IndexOfName(shown) < 0) {
+        session_->CodeList->SetValue(shown, {});
         if (OnModified)
             OnModified();
     }
-    int row = shown.empty() ? -1 : list_->IndexOfName(shown);
+    int row = shown.empty() ? -1 : session_->CodeList->IndexOfName(shown);
     if (row < 0)
         row = 0;
     FillEntryList(row);
-    if (list_->Count() > 0)
-        shown = list_->Par(row)->Name;
+    if (session_->CodeList->Count() > 0)
+        shown = session_->CodeList->Par(row)->Name;
     entry_ = shown;
-    const std::string text = list_->GetValue(entry_);
+    const std::string text = session_->CodeList->GetValue(entry_);
     ShowText(text);
     return text;
 }
 
 void TfrmCodeEdit::SaveCurrent()
 {
-    if (!element_ || !list_ || entry_.empty())
+    if (!session_->CodeElement || !session_->CodeList || entry_.empty())
         return;
     const std::string text = edit_->Text();
-    const int index = list_->IndexOfName(entry_);
+    const int index = session_->CodeList->IndexOfName(entry_);
     if (index >= 0) {
-        TPar* par = list_->Par(index);
+        TPar* par = session_->CodeList->Par(index);
         if (par->Value != text) {
             par->Value = text;
             if (OnModified)
@@ -371,7 +402,7 @@ void TfrmCodeEdit::SaveCurrent()
     } else {
         if (IsBlank(text))
             return;
-        list_->SetValue(entry_, text);
+        session_->CodeList->SetValue(entry_, text);
         if (OnModified)
             OnModified();
     }
@@ -421,14 +452,14 @@ std::string TfrmCodeEdit::OpenEvent(TListedItem* element, const std::string& nam
 void TfrmCodeEdit::Detach()
 {
     SaveCurrent();
-    element_ = nullptr;
-    list_ = nullptr;
+    session_->CodeElement = nullptr;
+    session_->CodeList = nullptr;
     entry_.clear();
 }
 
 void TfrmCodeEdit::ClickEntry(int row)
 {
-    if (!list_ || row < 0 || row >= entries_->count())
+    if (!session_->CodeList || row < 0 || row >= entries_->count())
         return;
     SaveCurrent();
     entry_ = FromQ(entries_->item(row)->text());
@@ -437,7 +468,7 @@ void TfrmCodeEdit::ClickEntry(int row)
         entries_->setCurrentRow(row);
         filling_ = false;
     }
-    ShowText(list_->GetValue(entry_));
+    ShowText(session_->CodeList->GetValue(entry_));
     const std::string rowName = RowName();
     if (!rowName.empty()) {
         TPropertyTable& table = *tableLink_;
@@ -452,7 +483,7 @@ void TfrmCodeEdit::ClickEntry(int row)
 
 void TfrmCodeEdit::ReselectCurrent()
 {
-    if (!list_ || entries_->count() == 0)
+    if (!session_->CodeList || entries_->count() == 0)
         return;
     const int row = entries_->currentRow();
     ClickEntry(row >= 0 ? row : 0);
@@ -460,7 +491,7 @@ void TfrmCodeEdit::ReselectCurrent()
 
 void TfrmCodeEdit::WheelStep(int steps)
 {
-    if (!list_ || entries_->count() == 0 || steps == 0)
+    if (!session_->CodeList || entries_->count() == 0 || steps == 0)
         return;
     const int current = std::max(entries_->currentRow(), 0);
     const int row = std::clamp(current - steps, 0, entries_->count() - 1);
@@ -468,23 +499,23 @@ void TfrmCodeEdit::WheelStep(int steps)
         ClickEntry(row);
 }
 
-std::string TfrmCodeEdit::LabelForList() const { return list_ ? list_->Name + " event" : std::string(); }
+std::string TfrmCodeEdit::LabelForList() const { return session_->CodeList ? session_->CodeList->Name + " event" : std::string(); }
 
 void TfrmCodeEdit::AddEntry()
 {
-    if (!list_ || !AskNewName)
+    if (!session_->CodeList || !AskNewName)
         return;
-    const std::optional<std::string> name = AskNewName(*list_, LabelForList(), {});
+    const std::optional<std::string> name = AskNewName(*session_->CodeList, LabelForList(), {});
     if (!name)
         return;
-    SwitchList(element_, list_, *name);
+    SwitchList(session_->CodeElement, session_->CodeList, *name);
 }
 
 void TfrmCodeEdit::RenameEntry()
 {
-    if (!list_ || entry_.empty() || !AskNewName)
+    if (!session_->CodeList || entry_.empty() || !AskNewName)
         return;
-    const std::optional<std::string> name = AskNewName(*list_, LabelForList(), entry_);
+    const std::optional<std::string> name = AskNewName(*session_->CodeList, LabelForList(), entry_);
     if (!name)
         return;
     RenameCurrent(*name);
@@ -492,14 +523,14 @@ void TfrmCodeEdit::RenameEntry()
 
 bool TfrmCodeEdit::RenameCurrent(const std::string& newName)
 {
-    if (!list_ || entry_.empty() || newName.empty())
+    if (!session_->CodeList || entry_.empty() || newName.empty())
         return false;
-    const int index = list_->IndexOfName(entry_);
-    const int taken = list_->IndexOfName(newName);
+    const int index = session_->CodeList->IndexOfName(entry_);
+    const int taken = session_->CodeList->IndexOfName(newName);
     if (taken >= 0 && taken != index) {
         // Two entries of one name would leave one of them unreachable.
         if (dialogs_)
-            dialogs_->Error("The list already holds an entry named " + list_->Par(taken)->Name + ".");
+            dialogs_->Error("The list already holds an entry named " + session_->CodeList->Par(taken)->Name + ".");
         return false;
     }
     const std::string held = edit_->Text();
@@ -511,33 +542,33 @@ bool TfrmCodeEdit::RenameCurrent(const std::string& newName)
     edit_->SetText(held);
     filling_ = false;
     if (index >= 0) {
-        list_->Par(index)->Name = newName;
-        list_->NamesChanged();
+        session_->CodeList->Par(index)->Name = newName;
+        session_->CodeList->NamesChanged();
         if (OnModified)
             OnModified();
     }
     entry_ = newName;
-    SwitchList(element_, list_, newName);
+    SwitchList(session_->CodeElement, session_->CodeList, newName);
     return true;
 }
 
 void TfrmCodeEdit::RemoveEntry()
 {
-    if (!list_ || list_->Count() == 0)
+    if (!session_->CodeList || session_->CodeList->Count() == 0)
         return;
     if (!dialogs_ || !dialogs_->Confirm("Are you sure, that you want to remove this code?"))
         return;
     ShowText({});
     SaveCurrent();
-    const int index = list_->IndexOfName(entry_);
+    const int index = session_->CodeList->IndexOfName(entry_);
     if (index >= 0) {
-        list_->Delete(index);
+        session_->CodeList->Delete(index);
         if (OnModified)
             OnModified();
     }
     entry_.clear();
-    if (list_->Count() > 0) {
-        OpenList(element_, list_, {});
+    if (session_->CodeList->Count() > 0) {
+        OpenList(session_->CodeElement, session_->CodeList, {});
     } else {
         FillEntryList(-1);
     }

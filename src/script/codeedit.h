@@ -4,10 +4,13 @@
 // start-up and docked into the main window's code area; it never shows a
 // window of its own.
 
+#include "model/editsession.h"
+
 #include <QRect>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,9 +48,11 @@ public:
     std::function<std::optional<std::string>(const TLoadSaveList& list, const std::string& label,
                                              const std::string& initial)>
         AskNewName;
-    // The property grid's current cell filter (for example "[3,7]"), empty
-    // when no cell is chosen.
-    std::function<std::string()> CellFilter;
+    // What is being edited: the code pane's element and list live there, as
+    // do the grid's shown lists and cell filter (for example "[3,7]"). The
+    // editor has a session of its own until one is given.
+    void SetSession(TEditSession* session);
+    TEditSession& Session() { return *session_; }
     // A double click on an entry of the entry list (its text).
     std::function<void(const std::string&)> OnEntryDoubleClick;
     // A text was stored into a list (the project has changed).
@@ -106,8 +111,8 @@ public:
     QRect HostGeometry() const { return hostGeometry_; }
 
     // ---- state ----
-    TListedItem* CurrentElement() const { return element_; }
-    TParList* CurrentList() const { return list_; }
+    TListedItem* CurrentElement() const { return session_->CodeElement; }
+    TParList* CurrentList() const { return session_->CodeList; }
     const std::string& CurrentEntry() const { return entry_; }
     TPropertyTable* TableLink() const { return tableLink_; }
     const std::vector<std::string>& NameChoices() const { return nameChoices_; }
@@ -141,8 +146,9 @@ private:
     TfrmParamEdit* paramEdit_ = nullptr;
     Project* project_ = nullptr;
 
-    TListedItem* element_ = nullptr;
-    TParList* list_ = nullptr;
+    std::unique_ptr<TEditSession> ownSession_;
+    TEditSession* session_ = nullptr;
+    int observerId_ = 0;
     std::string entry_;
     TPropertyTable* tableLink_ = nullptr;
     std::vector<std::string> nameChoices_;

@@ -786,14 +786,17 @@ void TElementBrowser::RemoveMap()
         dialogs_.Error("Cannot delete file " + file.string());
         return;
     }
-    host_.Detach();
+    host_.Removing(*map);
     host_.ForgetShownLists();
     if (project_.SelectedElement == map)
         project_.SelectedElement = nullptr;
     project_.Maps->Delete(project_.Maps->IndexOf(map));
     currentMap_ = nullptr;
     SelectKind(project_.CurrentKind);
-    host_.ForgetShownLists();
+    // The tree opened another map when one is left; otherwise the
+    // placeholder is open, and the grid shows what is open.
+    if (!currentMap_)
+        ShowMap(nullptr);
 }
 
 void TElementBrowser::RemoveElement()
@@ -806,7 +809,7 @@ void TElementBrowser::RemoveElement()
     if (!dialogs_.Confirm("Are you sure, that you want to remove " + element->DefName + " " + element->Name +
                           " from database and all maps?"))
         return;
-    host_.Detach();
+    host_.Removing(*element);
     host_.ForgetShownLists();
     const int kind = project_.CurrentKind;
     if (kind >= 1 && kind <= 4)
@@ -820,9 +823,9 @@ void TElementBrowser::RemoveElement()
                 monster->Def = nullptr;
         }
     };
-    for (int i = 0; project_.Maps && i < project_.Maps->Count(); ++i) {
-        forget(project_.Maps->MapAt(i)->Items.get());
-        forget(project_.Maps->MapAt(i)->Monsters.get());
+    for (TMap* map : AllMaps()) {
+        forget(map->Items.get());
+        forget(map->Monsters.get());
     }
     forget(project_.Npcs.get());
     if (project_.SelectedElement == element)
@@ -869,8 +872,18 @@ void TElementBrowser::RenameMap()
             return;
         }
     }
+    const std::string old = map->Name;
     map->Name = *answer;
     map->FileExtension = ".map";
+    // The NPC instances that stand on the map go with it.
+    for (int i = 0; project_.Npcs && i < project_.Npcs->Count(); ++i) {
+        TParList& params = *project_.Npcs->Element(i)->Params;
+        if (params.GetValue("map") != old)
+            continue;
+        host_.ListChanging(params);
+        params.SetValue("map", *answer);
+        host_.ListChanged(params);
+    }
     maps.NamesChanged();
     maps.SortByName();
     SelectKind(project_.CurrentKind);
@@ -888,8 +901,40 @@ void TElementBrowser::RenameElement()
     if (!answer)
         return;
     element->Name = *answer;
+    // The items and monsters placed from a definition name it: they take the
+    // new name with it, or they would read as missing once saved.
+    auto carry = [this, element, &answer](TItemList* list) {
+        for (int i = 0; list && i < list->Count(); ++i) {
+            TListedItem* placement = list->Element(i);
+            const char* parameter = nullptr;
+            if (auto* item = dynamic_cast<TItem*>(placement); item && item->Def == element)
+                parameter = "itemDef";
+            else if (auto* monster = dynamic_cast<TMonster*>(placement); monster && monster->Def == element)
+                parameter = "1monsterDef";
+            if (!parameter)
+                continue;
+            host_.ListChanging(*placement->Params);
+            placement->Name = *answer;
+            placement->Params->SetValue(parameter, *answer);
+            host_.ListChanged(*placement->Params);
+        }
+    };
+    for (TMap* map : AllMaps()) {
+        carry(map->Items.get());
+        carry(map->Monsters.get());
+    }
     library->NamesChanged();
     SelectKind(project_.CurrentKind);
+}
+
+std::vector<TMap*> TElementBrowser::AllMaps() const
+{
+    std::vector<TMap*> maps;
+    for (int i = 0; project_.Maps && i < project_.Maps->Count(); ++i)
+        maps.push_back(project_.Maps->MapAt(i));
+    if (placeholder_)
+        maps.push_back(placeholder_);
+    return maps;
 }
 
 // ------------------------------------------------------ placing from the tree

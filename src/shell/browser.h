@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 class QComboBox;
 class QImage;
@@ -28,6 +29,7 @@ class TListedItem;
 class TListedList;
 class TLoadSaveList;
 class TMap;
+class TParList;
 class UserDialogs;
 
 // What the browser needs of the rest of the main window.
@@ -63,7 +65,13 @@ public:
 
     // ---- code editor ----
     virtual void SaveCurrent() = 0;
-    virtual void Detach() = 0;
+    // ---- what is being edited ----
+    // A map, element or placement is about to be removed for good: every
+    // window lets go of it, of its lists and of what lies on it.
+    virtual void Removing(TListedItem& thing) = 0;
+    // A list is about to be changed, and has been changed, by the browser.
+    virtual void ListChanging(TParList&) {}
+    virtual void ListChanged(TParList&) {}
 
     // ---- element panel (upper part of the right column) ----
     virtual void SetElementPanelVisible(bool visible) = 0;
@@ -198,6 +206,8 @@ private:
     struct Builder;
 
     TListedList* Library() const;
+    // The project's maps and the placeholder map.
+    std::vector<TMap*> AllMaps() const;
     bool IsRealMap(const TMap* map) const;
     std::string MapsFolder() const;
     bool MapFileExists(const std::string& name) const;

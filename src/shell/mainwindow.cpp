@@ -348,9 +348,10 @@ void TForm1::ShowCursorLists()
     TMap* map = browser_->CurrentMap();
     if (!map)
         return;
-    grid_->ShowLists(grid_->ShownParams(), map->Events.get(), project_->CellKeyOf(*map));
-    gridView_->RefreshEditor();
-    UpdatePropertyPanel();
+    // Both tabs follow what is selected: a placement chosen on the cell
+    // shows its own lists, anything else the lists of the cursor's cell.
+    auto* selected = const_cast<TListedItem*>(project_->SelectedElement);
+    ShowElement(selected ? selected : map);
 }
 
 bool TForm1::TreeHasSelection() { return tree_->currentItem() != nullptr; }
@@ -393,11 +394,7 @@ void TForm1::ReleaseRepaint() { mapArea_->ReleaseRepaint(); }
 
 void TForm1::MapResized() { RepaintMap(); }
 
-void TForm1::PostPendingEdit()
-{
-    if (grid_->Table.Modified())
-        grid_->Post();
-}
+void TForm1::PostPendingEdit() { grid_->SettleEdit(); }
 
 void TForm1::ForgetShownLists()
 {
@@ -407,9 +404,9 @@ void TForm1::ForgetShownLists()
 
 void TForm1::SaveCurrent() { windows_.CodeEdit->SaveCurrent(); }
 
-void TForm1::Detach()
+void TForm1::Removing(TListedItem& thing)
 {
-    windows_.CodeEdit->Detach();
+    session_.Leaving(thing);
     history_.Clear();
 }
 
@@ -526,7 +523,7 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
     : DefinitionFile(std::filesystem::path(Project::ExecutableFolder()) / "qv5game.def"),
       dialogs_(dialogs), windows_(windows), project_(std::make_unique<Project>())
 {
-    grid_ = std::make_unique<TPropertyGrid>(*project_, dialogs_, *this);
+    grid_ = std::make_unique<TPropertyGrid>(*project_, dialogs_, *this, &session_);
     EditText = [this](const std::string& text) { return windows_.ExpandedEdit->EditText(text); };
     setWindowTitle(QStringLiteral("Kestrune Game Editor - v0.9"));
     project_->FaceColor = [] {
@@ -550,10 +547,24 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
             gestures_->ListPlacements();
         }
     };
+    history_.Session = &session_;
     history_.OnPlacementLeaving = [this](TListedItem* placement) {
-        if (grid_->ShownElement() == placement || project_->SelectedElement == placement)
+        const bool shown = grid_->ShownElement() == placement || project_->SelectedElement == placement;
+        session_.Leaving(*placement);
+        if (shown)
             ShowElement(browser_->CurrentMap());
     };
+    gestures_->Session = &session_;
+    TEditSession::Observer observer;
+    observer.Leaving = [this](TListedItem& thing) {
+        if (TEditSession::Holds(thing, project_->SelectedElement))
+            project_->SelectedElement = nullptr;
+        gestures_->Forget(thing);
+        if (patternElement_ && TEditSession::Holds(thing, patternElement_))
+            patternElement_ = nullptr;
+        UpdatePropertyPanel();
+    };
+    session_.Observe(std::move(observer));
     browser_ = std::make_unique<TElementBrowser>(*project_, dialogs_, *this, *tree_, *mapChooser_, this);
     SelectProject = [this](const TCommandLine& c) -> std::optional<std::string> {
         TfrmSelectProject& select = *windows_.SelectProject;
@@ -571,6 +582,9 @@ TForm1::~TForm1()
 {
     // Child widgets give up the focus as they are destroyed after this.
     disconnect(focusConnection_);
+    // The code editor outlives this window and its session.
+    if (windows_.CodeEdit)
+        windows_.CodeEdit->SetSession(nullptr);
 }
 
 QAction* TForm1::MenuAction(const std::string& caption) const
@@ -1043,7 +1057,7 @@ bool TForm1::FormShow()
     code.AskNewName = [this](const TLoadSaveList& list, const std::string& label, const std::string& initial) {
         return AskNewName(dialogs_, list, label, initial);
     };
-    code.CellFilter = [this] { return grid_->ShownKey(); };
+    code.SetSession(&session_);
     code.OnModified = [this] { Modified = true; };
     code.OnEntryDoubleClick = [this](const std::string& entry) { gestures_->SelectCellOfEvent(entry); };
     code.DockInto(codeArea_, centralWidget());

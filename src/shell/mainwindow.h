@@ -3,6 +3,7 @@
 // start-up that loads a project, saving and the close question, and the
 // window settings.
 
+#include "model/editsession.h"
 #include "model/project.h"
 #include "mapedit/gestures.h"
 #include "mapedit/history.h"
@@ -147,9 +148,12 @@ public:
     void HoldRepaint() override;
     void ReleaseRepaint() override;
     void SaveCurrent() override;
-    // Something is about to be removed: the code editor lets go of it and the
-    // undo history, which may refer to it, is forgotten.
-    void Detach() override;
+    // Something is about to be removed for good: every window lets go of it
+    // and the undo history, which may refer to it, is forgotten.
+    void Removing(TListedItem& thing) override;
+    TEditSession& Session() { return session_; }
+    void ListChanging(TParList& list) override { session_.ListChanging(list); }
+    void ListChanged(TParList& list) override { session_.ListChanged(list); }
     // An element dragged from the tree onto the "Elements" list goes to the
     // selected cell.
     bool PlacementListAccepts(const QMimeData& data) const;
@@ -223,6 +227,8 @@ private:
     UserDialogs& dialogs_;
     TEditorWindows& windows_;
     std::unique_ptr<Project> project_;
+    // What is being edited; the grid and the code pane keep their state here.
+    TEditSession session_;
     std::unique_ptr<TMap> placeholderMap_;
     bool loaded_ = false;
     bool started_ = false;

@@ -58,13 +58,54 @@ std::optional<TFootprint> FootprintOf(const std::string& description, const std:
     return f;
 }
 
-TPropertyGrid::TPropertyGrid(Project& project, UserDialogs& dialogs, TGridHost& host)
-    : project_(project), dialogs_(dialogs), host_(host)
+TPropertyGrid::TPropertyGrid(Project& project, UserDialogs& dialogs, TGridHost& host, TEditSession* session)
+    : project_(project), dialogs_(dialogs), host_(host),
+      ownSession_(session ? nullptr : std::make_unique<TEditSession>()), session_(session ? *session : *ownSession_)
 {
     Table.BeforePost = [this](TPropertyTable& t) { return BeforePost(t); };
     Table.AfterPost = [this](TPropertyTable& t) { AfterPost(t); };
     Table.OnFilterRecord = [this](const TPropertyRow& row) { return RowVisible(row); };
     Table.SetFiltered(true);
+    TEditSession::Observer observer;
+    observer.Leaving = [this](TListedItem& thing) { Leaving(thing); };
+    observer.ListChanging = [this](TParList& list) { ListChanging(list); };
+    observer.ListChanged = [this](TParList& list) { ListChanged(list); };
+    observerId_ = session_.Observe(std::move(observer));
+}
+
+TPropertyGrid::~TPropertyGrid() { session_.Forget(observerId_); }
+
+void TPropertyGrid::Leaving(TListedItem& thing)
+{
+    if (!TEditSession::Holds(thing, session_.Shown) && !TEditSession::HoldsList(thing, session_.ShownParams) &&
+        !TEditSession::HoldsList(thing, session_.ShownEvents))
+        return;
+    // What the table holds of it goes with it.
+    ForgetLists();
+}
+
+void TPropertyGrid::ListChanging(TParList& list)
+{
+    if (&list == ListOfTab())
+        StoreTable();
+}
+
+void TPropertyGrid::ListChanged(TParList& list)
+{
+    if (&list == ListOfTab())
+        ShowAgain();
+}
+
+bool TPropertyGrid::SettleEdit()
+{
+    if (!Table.Modified())
+        return true;
+    if (Table.Post())
+        return true;
+    // Refused (the message was shown): the row is being left, so the typed
+    // value goes rather than reach the list.
+    Table.Cancel();
+    return false;
 }
 
 // ------------------------------------------------------------ what is shown
@@ -79,7 +120,7 @@ void TPropertyGrid::ShowElement(TListedItem* element)
         host_.CodeSaveCurrent();
     if (element && dynamic_cast<TMap*>(element) && element != host_.CodeElement())
         host_.CodeSwitchList(element, element->Events.get());
-    shownElement_ = element;
+    session_.Shown = element;
     keyWordsVisible_ = element && (element->DefName == "1NPCDef" || element->DefName == "NPC");
     if (element) {
         if (ownLists) {
@@ -89,9 +130,9 @@ void TPropertyGrid::ShowElement(TListedItem* element)
         } else {
             TMap* map = host_.OpenMap();
             if (map && !ShowsOwnLists(element))
-                shownElement_ = map;
-            const std::string key = shownElement_ == map && map ? project_.CellKeyOf(*map) : std::string();
-            ShowLists(shownElement_->Params.get(), shownElement_->Events.get(), key);
+                session_.Shown = map;
+            const std::string key = session_.Shown == map && map ? project_.CellKeyOf(*map) : std::string();
+            ShowLists(session_.Shown->Params.get(), session_.Shown->Events.get(), key);
         }
     }
     if (!remembered.empty())
@@ -103,21 +144,22 @@ void TPropertyGrid::ShowLists(TParList* params, TParList* events, const std::str
     if (busy_)
         return;
     busy_ = true;
+    SettleEdit();
     // The code editor's text reaches its list (and the table) first.
     host_.CodeReselect();
     BeginTableUpdate(Table);
     TParList* list = tab_ == Tab::Events ? events : params;
     TParList* shown = ListOfTab();
-    if (list != shown || key != shownKey_) {
+    if (list != shown || key != session_.ShownKey) {
         if (shown)
-            shown->StoreFromTable(Table, shownKey_);
+            shown->StoreFromTable(Table, session_.ShownKey);
         if (list) {
-            shownKey_ = key;
+            session_.ShownKey = key;
             list->ExpandToTable(Table, key, project_.Definitions.get());
         }
     }
-    shownParams_ = params;
-    shownEvents_ = events;
+    session_.ShownParams = params;
+    session_.ShownEvents = events;
     UpdateGridState();
     EndTableUpdate(Table);
     busy_ = false;
@@ -129,36 +171,40 @@ void TPropertyGrid::UpdateGridState()
         const TListedItem* selected = host_.SelectedLibraryElement();
         readOnly_ = selected && selected->Shared;
     } else {
-        readOnly_ = shownParams_ && UpperCase(shownParams_->Name).find("DEF") != std::string::npos;
+        readOnly_ = session_.ShownParams && UpperCase(session_.ShownParams->Name).find("DEF") != std::string::npos;
     }
 }
 
 std::string TPropertyGrid::Caption() const
 {
-    return (shownEvents_ ? shownEvents_->Name : std::string()) + " " + shownKey_;
+    return (session_.ShownEvents ? session_.ShownEvents->Name : std::string()) + " " + session_.ShownKey;
 }
 
 void TPropertyGrid::StoreTable()
 {
+    SettleEdit();
     BeginTableUpdate(Table);
     if (TParList* list = ListOfTab())
-        list->StoreFromTable(Table, shownKey_);
+        list->StoreFromTable(Table, session_.ShownKey);
     EndTableUpdate(Table);
 }
 
 void TPropertyGrid::ShowAgain()
 {
+    SettleEdit();
     BeginTableUpdate(Table);
     if (TParList* list = ListOfTab())
-        list->ExpandToTable(Table, shownKey_, project_.Definitions.get());
+        list->ExpandToTable(Table, session_.ShownKey, project_.Definitions.get());
     EndTableUpdate(Table);
 }
 
 void TPropertyGrid::ForgetLists()
 {
-    shownElement_ = nullptr;
-    shownParams_ = shownEvents_ = nullptr;
-    shownKey_.clear();
+    session_.Shown = nullptr;
+    session_.ShownParams = session_.ShownEvents = nullptr;
+    session_.ShownKey.clear();
+    if (Table.Modified())
+        Table.Cancel();
     BeginTableUpdate(Table);
     Table.Clear();
     EndTableUpdate(Table);
@@ -170,20 +216,19 @@ void TPropertyGrid::SetTab(Tab tab)
 {
     if (tab == tab_)
         return;
-    if (Table.Modified())
-        Table.Post();
+    SettleEdit();
     BeginTableUpdate(Table);
     TParList* from = ListOfTab();
     tab_ = tab;
     TParList* to = ListOfTab();
     if (from)
-        from->StoreFromTable(Table, shownKey_);
+        from->StoreFromTable(Table, session_.ShownKey);
     if (tab_ == Tab::Properties) {
         host_.CodeSaveCurrent();
         host_.CodeSetTableLink(nullptr);
     }
     if (to)
-        to->ExpandToTable(Table, shownKey_, project_.Definitions.get());
+        to->ExpandToTable(Table, session_.ShownKey, project_.Definitions.get());
     if (tab_ == Tab::Events)
         host_.CodeSetTableLink(&Table);
     UpdateGridState();
@@ -212,9 +257,9 @@ bool TPropertyGrid::Post() { return Table.Post(); }
 
 TField* TPropertyGrid::FieldOf(const std::string& rowName) const
 {
-    if (!shownParams_ || !project_.Definitions)
+    if (!session_.ShownParams || !project_.Definitions)
         return nullptr;
-    const TDefValue* def = project_.Definitions->GetDefValue(shownParams_->SectionFor(shownKey_));
+    const TDefValue* def = project_.Definitions->GetDefValue(session_.ShownParams->SectionFor(session_.ShownKey));
     if (!def)
         return nullptr;
     return TDefValue::FindField(def->ParamDefs, rowName);
@@ -222,7 +267,7 @@ TField* TPropertyGrid::FieldOf(const std::string& rowName) const
 
 std::string TPropertyGrid::PictureBaseFolder(const TPictureField& field) const
 {
-    const std::string folder = shownParams_ ? field.ResolvedFolder(*shownParams_) : field.Folder;
+    const std::string folder = session_.ShownParams ? field.ResolvedFolder(*session_.ShownParams) : field.Folder;
     std::error_code ec;
     if (std::filesystem::is_directory(std::filesystem::path(project_.ProjectFolder + folder), ec))
         return project_.ProjectFolder + folder;
@@ -231,7 +276,7 @@ std::string TPropertyGrid::PictureBaseFolder(const TPictureField& field) const
 
 std::string TPropertyGrid::PreviewFile(const TPictureField& field, const std::string& value) const
 {
-    std::string path = (shownParams_ ? field.ResolvedFolder(*shownParams_) : field.Folder) + value;
+    std::string path = (session_.ShownParams ? field.ResolvedFolder(*session_.ShownParams) : field.Folder) + value;
     path = path.substr(0, path.find(','));
     path = path.substr(0, path.find('|'));
     const TListedItem* selected = dynamic_cast<const TListedItem*>(project_.SelectedElement);
@@ -251,7 +296,7 @@ void TPropertyGrid::Ellipsis(const std::function<std::string(const std::string&)
     const std::string value = Table.Value();
     const auto* picture = tab_ == Tab::Properties ? dynamic_cast<const TPictureField*>(FieldOf(name)) : nullptr;
     if (tab_ == Tab::Events) {
-        Table.SetValue(host_.CodeOpenEvent(shownElement_, name + shownKey_));
+        Table.SetValue(host_.CodeOpenEvent(session_.Shown, name + session_.ShownKey));
     } else if (picture) {
         const std::string base = PictureBaseFolder(*picture);
         std::string start = base;
@@ -286,7 +331,7 @@ void TPropertyGrid::AfterPost(TPropertyTable& table)
     const std::string name = table.Name();
     const std::string value = table.Value();
     TMap* map = host_.OpenMap();
-    if (map && shownParams_ == map->Params.get() && tab_ == Tab::Properties && project_.CurrentKind == 0 &&
+    if (map && session_.ShownParams == map->Params.get() && tab_ == Tab::Properties && project_.CurrentKind == 0 &&
         (name == "sizeX" || name == "sizeY")) {
         if (const std::optional<int> size = Integer(value); size && !value.empty()) {
             try {
@@ -297,13 +342,22 @@ void TPropertyGrid::AfterPost(TPropertyTable& table)
                 host_.MapResized();
             } catch (const KestruneError& e) {
                 dialogs_.Error(e.what());
+                // The map keeps its size, and the row shows it again.
+                const std::string kept = std::to_string(name == "sizeX" ? map->SizeX : map->SizeY);
+                if (table.GetState() == TPropertyTable::State::Browse && table.Name() == name) {
+                    table.DisableControls();
+                    table.SetValue(kept);
+                    table.Post();
+                    table.EnableControls();
+                }
+                return;
             }
         }
     }
-    if (shownElement_) {
+    if (session_.Shown) {
         bool changed = false;
         try {
-            changed = shownElement_->ParameterChanged(name, value);
+            changed = session_.Shown->ParameterChanged(name, value);
         } catch (const KestruneError& e) {
             dialogs_.Error(e.what());
         }
@@ -343,6 +397,10 @@ void TPropertyGrid::AddRow()
     if (!name)
         return;
     Table.Append();
+    // A pending edit that was refused keeps the table from inserting: the
+    // name must not land on the row being edited.
+    if (Table.GetState() != TPropertyTable::State::Insert)
+        return;
     Table.SetName(*name);
     Table.Post();
 }
@@ -350,6 +408,9 @@ void TPropertyGrid::AddRow()
 void TPropertyGrid::RenameRow()
 {
     if (readOnly_ || !Table.Current())
+        return;
+    // A refused value is corrected (or abandoned) before the row is renamed.
+    if (Table.Modified() && !Table.Post())
         return;
     const std::optional<std::string> name = AskRowName("Enter new  name for value", Table.Name());
     if (!name)

@@ -6,8 +6,10 @@
 // the table and translates clicks into these calls.
 
 #include "core/proptable.h"
+#include "model/editsession.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -66,7 +68,11 @@ class TPropertyGrid {
 public:
     enum class Tab { Properties = 0, Events = 1 };
 
-    TPropertyGrid(Project& project, UserDialogs& dialogs, TGridHost& host);
+    // The grid keeps what it shows in the session (its own one when none is given).
+    TPropertyGrid(Project& project, UserDialogs& dialogs, TGridHost& host, TEditSession* session = nullptr);
+    ~TPropertyGrid();
+    TPropertyGrid(const TPropertyGrid&) = delete;
+    TPropertyGrid& operator=(const TPropertyGrid&) = delete;
 
     TPropertyTable Table;
 
@@ -74,6 +80,11 @@ public:
     void ShowElement(TListedItem* element);
     void ShowLists(TParList* params, TParList* events, const std::string& key);
     void UpdateGridState();
+    // Ends a pending edit of the table before the row is left by any route
+    // other than Enter: a value that passes validation is posted; one that
+    // fails it is refused with the message and the edit is abandoned, so
+    // that nothing stores a refused value. False when it was abandoned.
+    bool SettleEdit();
     // Stores the table into the shown list (before saving, for example).
     void StoreTable();
     // Copies the shown list into the table again (after it was edited elsewhere).
@@ -81,10 +92,11 @@ public:
     // Forgets the shown lists without storing (their element is gone).
     void ForgetLists();
 
-    TListedItem* ShownElement() const { return shownElement_; }
-    TParList* ShownParams() const { return shownParams_; }
-    TParList* ShownEvents() const { return shownEvents_; }
-    const std::string& ShownKey() const { return shownKey_; }
+    TListedItem* ShownElement() const { return session_.Shown; }
+    TParList* ShownParams() const { return session_.ShownParams; }
+    TParList* ShownEvents() const { return session_.ShownEvents; }
+    const std::string& ShownKey() const { return session_.ShownKey; }
+    TEditSession& Session() { return session_; }
     int ExpandedGroup() const { return expandedGroup_; }
     Tab CurrentTab() const { return tab_; }
     bool ReadOnly() const { return readOnly_; }
@@ -119,16 +131,18 @@ private:
     bool BeforePost(TPropertyTable& table);
     void AfterPost(TPropertyTable& table);
     bool RowVisible(const TPropertyRow& row) const;
-    TParList* ListOfTab() const { return tab_ == Tab::Events ? shownEvents_ : shownParams_; }
+    TParList* ListOfTab() const { return tab_ == Tab::Events ? session_.ShownEvents : session_.ShownParams; }
+    void ListChanging(TParList& list);
+    void ListChanged(TParList& list);
+    void Leaving(TListedItem& thing);
     std::optional<std::string> AskRowName(const std::string& title, const std::string& start);
 
     Project& project_;
     UserDialogs& dialogs_;
     TGridHost& host_;
-    TListedItem* shownElement_ = nullptr;
-    TParList* shownParams_ = nullptr;
-    TParList* shownEvents_ = nullptr;
-    std::string shownKey_;
+    std::unique_ptr<TEditSession> ownSession_;
+    TEditSession& session_;
+    int observerId_ = 0;
     int expandedGroup_ = 0;
     Tab tab_ = Tab::Properties;
     bool busy_ = false;

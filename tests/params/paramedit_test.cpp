@@ -12,8 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolButton>
 
@@ -41,6 +44,27 @@ Pairs Rows(const TPropertyTable& table)
     for (const TPropertyRow& r : table.Rows())
         out.emplace_back(r.name, r.value);
     return out;
+}
+
+// Presses and releases one key per character, as the keyboard would.
+void TypeKeys(QWidget* box, const QString& keys)
+{
+    for (const QChar c : keys) {
+        const int key = c.toUpper().unicode();
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(box, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(box, &release);
+    }
+}
+
+int Caret(const QPlainTextEdit* box) { return box->textCursor().position(); }
+
+void PutCaret(QPlainTextEdit* box, int at)
+{
+    QTextCursor cursor = box->textCursor();
+    cursor.setPosition(at);
+    box->setTextCursor(cursor);
 }
 
 class ParamEditTest : public ::testing::Test {
@@ -108,6 +132,67 @@ TEST_F(ParamEditTest, BoxesFollowTheCurrentRowAndWriteIntoIt)
     form.ValueEdit->setPlainText(QString::fromLatin1("caf\xe9 \xa0 end"));
     form.FinishEdit();
     EXPECT_EQ(list.GetValue("motto"), "caf\xe9 \xa0 end");
+}
+
+TEST_F(ParamEditTest, TypedKeysStayAsTypedWithTheCaretAfterThem)
+{
+    // Into an empty table: the first key starts a new row.
+    TParList empty("game");
+    form.BeginEdit(&empty, "Game parameters");
+    TypeKeys(form.ValueEdit, QStringLiteral("abc 123"));
+    EXPECT_EQ(form.ValueEdit->toPlainText().toStdString(), "abc 123");
+    EXPECT_EQ(Caret(form.ValueEdit), 7);
+    EXPECT_EQ(form.Table().GetState(), TPropertyTable::State::Insert);
+    EXPECT_EQ(form.Table().Value(), "abc 123");
+    TypeKeys(form.NameEdit, QStringLiteral("note"));
+    // A character without a Latin-1 byte shows as the byte that was stored.
+    TypeKeys(form.NameEdit, QString(QChar(0x20AC)));
+    EXPECT_EQ(form.NameEdit->text().toStdString(), "note?");
+    EXPECT_EQ(form.NameEdit->cursorPosition(), 5);
+    ASSERT_TRUE(form.ConfirmRow());
+    EXPECT_EQ(Rows(form.Table()), (Pairs{{"note?", "abc 123"}}));
+    form.FinishEdit();
+
+    // Into the empty value of a posted row: the first key starts editing it.
+    form.BeginEdit(&list, "Game parameters");
+    form.Add();
+    TypeKeys(form.NameEdit, QStringLiteral("speed"));
+    ASSERT_TRUE(form.ConfirmRow());
+    ASSERT_EQ(form.Table().Name(), "speed");
+    TypeKeys(form.ValueEdit, QStringLiteral("75"));
+    EXPECT_EQ(form.ValueEdit->toPlainText().toStdString(), "75");
+    EXPECT_EQ(Caret(form.ValueEdit), 2);
+    EXPECT_EQ(form.Table().GetState(), TPropertyTable::State::Edit);
+    EXPECT_EQ(form.Table().Value(), "75");
+    ASSERT_TRUE(form.ConfirmRow());
+
+    // In the middle of an existing value and name.
+    ASSERT_TRUE(form.Table().Locate(TPropertyTable::Field::Name, "title"));
+    PutCaret(form.ValueEdit, 4);
+    TypeKeys(form.ValueEdit, QStringLiteral("Old "));
+    EXPECT_EQ(form.ValueEdit->toPlainText().toStdString(), "The Old Keep");
+    EXPECT_EQ(Caret(form.ValueEdit), 8);
+    EXPECT_EQ(form.Table().Value(), "The Old Keep");
+    form.NameEdit->setCursorPosition(1);
+    TypeKeys(form.NameEdit, QStringLiteral("op"));
+    EXPECT_EQ(form.NameEdit->text().toStdString(), "topitle");
+    EXPECT_EQ(form.NameEdit->cursorPosition(), 3);
+    EXPECT_EQ(form.Table().Name(), "topitle");
+    form.CancelRow();
+    EXPECT_EQ(form.NameEdit->text().toStdString(), "title");
+    EXPECT_EQ(form.ValueEdit->toPlainText().toStdString(), "The Keep");
+
+    ASSERT_TRUE(form.Table().Locate(TPropertyTable::Field::Name, "startMap"));
+    form.NameEdit->setCursorPosition(5);
+    TypeKeys(form.NameEdit, QStringLiteral("Up"));
+    EXPECT_EQ(form.NameEdit->text().toStdString(), "startUpMap");
+    EXPECT_EQ(form.NameEdit->cursorPosition(), 7);
+    form.FinishEdit();
+    EXPECT_EQ(Entries(list), (Pairs{{"Gold", "100"},
+                                    {"lives", "3"},
+                                    {"speed", "75"},
+                                    {"startUpMap", "level1"},
+                                    {"title", "The Keep"}}));
 }
 
 // ---------------------------------------------------------------- filling and writing back

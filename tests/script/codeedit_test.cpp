@@ -45,7 +45,8 @@ protected:
                 return std::nullopt;
             return name;
         };
-        editor.CellFilter = [this] { return filter; };
+        // The grid shows the map's events, unfiltered.
+        editor.Session().ShownEvents = events;
         editor.OnModified = [this] { ++modified; };
     }
 
@@ -64,7 +65,6 @@ protected:
     TfrmCodeEdit editor;
     std::vector<std::string> names;   // answers of the naming dialog
     std::vector<std::string> asked;   // label|initial of each question
-    std::string filter;
     int modified = 0;
 };
 
@@ -132,7 +132,7 @@ TEST_F(CodeEditTest, RowNamesFollowTheCellFilter)
     editor.SetTableLink(&table);
     EXPECT_EQ(editor.RowNameOf("onEnter"), "onEnter");
     EXPECT_EQ(editor.RowNameOf("onEnter[3,7]"), "");
-    filter = "[3,7]";
+    editor.Session().ShownKey = "[3,7]";
     EXPECT_EQ(editor.RowNameOf("onEnter[3,7]"), "onEnter");
     EXPECT_EQ(editor.RowNameOf("onEnter[4,7]"), "");
     EXPECT_EQ(editor.RowNameOf("onEnter"), "");
@@ -141,8 +141,15 @@ TEST_F(CodeEditTest, RowNamesFollowTheCellFilter)
     TEventList keywords("1NPCDef");
     keywords.SetValue("hello", "hi");
     editor.OpenList(map.get(), &keywords, {});
-    filter.clear();
+    editor.Session().ShownKey.clear();
     EXPECT_EQ(editor.RowNameOf("hello"), "");
+
+    // While the grid shows another element's events, the table is not this list's.
+    editor.OpenList(map.get(), events, "onEnter");
+    EXPECT_EQ(editor.RowNameOf("onEnter"), "onEnter");
+    TMap other("Other", nullptr, 2, 2);
+    editor.Session().ShownEvents = other.Events.get();
+    EXPECT_EQ(editor.RowNameOf("onEnter"), "");
 }
 
 TEST_F(CodeEditTest, SavingWritesTheTextIntoTheLinkedTableRow)

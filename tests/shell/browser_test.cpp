@@ -43,7 +43,7 @@ public:
     void ReleaseRepaint() override { ++releases; }
     void ListPlacements() override { ++placements; }
     void SaveCurrent() override { ++saves; }
-    void Detach() override { ++detaches; }
+    void Removing(TListedItem&) override { ++detaches; }
     void SetElementPanelVisible(bool v) override { panel = v; }
     void SetElementPanelTitle(const std::string& t) override { title = t; }
     void SetPlacementsListVisible(bool v) override { placementsList = v; }
