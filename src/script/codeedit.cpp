@@ -266,7 +266,12 @@ void TfrmCodeEdit::BuildPane()
     edit_->OnKeyUp = [this](QKeyEvent*) { completion_->KeyUp(); };
     edit_->OnMouseDown = [this] { completion_->HideAll(); };
     edit_->OnFocusLost = [this] { completion_->HideAll(); };
-    edit_->OnChange = [this] { UpdateHistoryButtons(); };
+    edit_->OnChange = [this] {
+        UpdateHistoryButtons();
+        // The "Events" tab shows the text as it is typed.
+        if (!filling_ && tableLink_ && !RowName().empty())
+            SaveCurrent();
+    };
 
     // Ctrl+R redoes as the button's hint says.
     auto* redoKey = new QAction(edit_);

@@ -348,9 +348,13 @@ void TForm1::ShowCursorLists()
     TMap* map = browser_->CurrentMap();
     if (!map)
         return;
-    // Both tabs follow what is selected: a placement chosen on the cell
-    // shows its own lists, anything else the lists of the cursor's cell.
+    // Both tabs follow what is selected: a placement chosen on this cell
+    // shows its own lists, otherwise what the tree selects (a wall or floor
+    // shows the cursor's cell), or the cell of the map.
     auto* selected = const_cast<TListedItem*>(project_->SelectedElement);
+    const std::vector<TListedItem*>& here = gestures_->Placements();
+    if (!selected || std::find(here.begin(), here.end(), selected) == here.end())
+        selected = browser_->SelectedLibraryElement();
     ShowElement(selected ? selected : map);
 }
 

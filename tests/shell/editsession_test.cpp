@@ -1,0 +1,332 @@
+// Where the windows meet: the grid, the code pane, the map and undo never
+// lose a designer's work or write it into the wrong place.
+
+#include "controls/datagrid.h"
+#include "core/proptable.h"
+#include "mapedit/mapview.h"
+#include "model/placements.h"
+#include "script/codeedit.h"
+#include "script/sourceedit.h"
+#include "shell/editorwindows.h"
+#include "shell/mainwindow.h"
+#include "shell_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+
+namespace kestrune::test {
+namespace {
+
+class Session : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::copy(fs::path(KESTRUNE_SOURCE_DIR) / "examples" / "game", install.Path(), fs::copy_options::recursive);
+        windows.CreateAll();
+        main().DefinitionFile = fs::path(KESTRUNE_SOURCE_DIR) / "resources" / "qv5game.def";
+        main().Arguments = {(install.Path() / "demo.game").string()};
+        ASSERT_TRUE(main().FormShow());
+    }
+    TForm1& main() { return *windows.Main; }
+    TPropertyGrid& grid() { return main().Grid(); }
+    TfrmCodeEdit& code() { return *windows.CodeEdit; }
+    TMap* Map(const std::string& name) { return main().Proj().Maps->MapAt(main().Proj().Maps->IndexOfName(name)); }
+
+    // The value of a row of the table, hidden in a closed group or not.
+    std::string Row(const std::string& name)
+    {
+        for (const TPropertyRow& row : grid().Table.Rows())
+            if (row.name == name)
+                return row.value;
+        return "<none>";
+    }
+    void Type(const std::string& row, const std::string& text)
+    {
+        ASSERT_TRUE(grid().Table.Locate(TPropertyTable::Field::Name, row)) << row;
+        grid().Table.SetValue(text);
+    }
+    QPoint Pixel(int x, int y) { return {x * 39 + 5, (main().CurrentMap()->SizeY - 1 - y) * 39 + 5}; }
+    void Click(int x, int y, Qt::MouseButton button = Qt::RightButton)
+    {
+        const QPoint p = Pixel(x, y);
+        main().Gestures().PressCell(TMapGestures::Source::Mouse, button, p.x(), p.y());
+    }
+    TListedItem* Last(TItemList& list) { return list.Element(list.Count() - 1); }
+
+    OwnSettings settings;
+    TempDir install;
+    ScriptedDialogs dialogs;
+    TEditorWindows windows{dialogs};
+};
+
+TEST_F(Session, ARefusedValueNeverReachesTheList)
+{
+    TMap* map = main().CurrentMap();
+    const std::string width = map->Params->GetValue("sizeX");
+    const std::string refused = "Invalid value for field sizeX!";
+
+    // Enter keeps the row in editing; "+" then adds nothing and renames nothing.
+    Type("sizeX", "5x");
+    EXPECT_FALSE(grid().Post());
+    EXPECT_TRUE(grid().Table.Modified());
+    EXPECT_EQ(dialogs.Errors.back(), refused);
+    dialogs.InputAnswers = {std::string("mood")};
+    grid().AddRow();
+    EXPECT_EQ(Row("mood"), "<none>");
+    EXPECT_EQ(grid().Table.Name(), "sizeX");
+
+    // Every other way out refuses once and abandons the typed value.
+    const size_t before = dialogs.Errors.size();
+    grid().SetTab(TPropertyGrid::Tab::Events);
+    EXPECT_EQ(dialogs.Errors.size(), before + 1);
+    grid().SetTab(TPropertyGrid::Tab::Properties);
+    EXPECT_EQ(map->Params->GetValue("sizeX"), width);
+    EXPECT_EQ(map->Params->IndexOfName("mood"), -1);
+
+    Type("sizeX", "5x");
+    main().SelectKind(2); // a kind change (the tree is rebuilt and selected)
+    EXPECT_EQ(map->Params->GetValue("sizeX"), width);
+    EXPECT_EQ(dialogs.Errors.back(), refused);
+
+    // A map click, with a cell's value being typed.
+    grid().ClickHeading("+Travel");
+    Type("teleportX", "9z");
+    const std::string key = grid().ShownKey();
+    Click(0, 0);
+    EXPECT_EQ(map->Params->IndexOfName("teleportX" + key), -1);
+    EXPECT_EQ(dialogs.Errors.back(), "Invalid value for field teleportX!");
+
+    // Save, and the close question.
+    main().SelectKind(0);
+    Type("sizeX", "5x");
+    EXPECT_TRUE(main().SaveProject());
+    EXPECT_EQ(map->Params->GetValue("sizeX"), width);
+    Type("sizeX", "6y");
+    dialogs.YesNoCancelAnswers = {UserDialogs::Answer::Yes};
+    EXPECT_TRUE(main().CloseQuery());
+    EXPECT_EQ(map->Params->GetValue("sizeX"), width);
+    Project saved;
+    saved.DefinitionFile = main().DefinitionFile;
+    saved.Load(main().Proj().ProjectFolder);
+    EXPECT_EQ(saved.Maps->MapAt(saved.Maps->IndexOfName(map->Name))->Params->GetValue("sizeX"), width);
+}
+
+TEST_F(Session, TheCodePaneLetsGoOfWhatLeaves)
+{
+    main().SelectKind(5);
+    TMap* map = main().CurrentMap();
+    main().Gestures().DropFromTree(0, 1, 1);
+    auto* item = Last(*map->Items);
+    ASSERT_EQ(grid().ShownElement(), item);
+    grid().SetTab(TPropertyGrid::Tab::Events);
+    ASSERT_TRUE(grid().Table.Locate(TPropertyTable::Field::Name, "onTake"));
+    grid().Ellipsis(nullptr);
+    ASSERT_EQ(code().CurrentElement(), item);
+    code().Editor()->SetText("take();");
+    main().Browser().SelectByIndex(1); // another definition: the pane keeps the item
+
+    // Undo takes the item off the map: nothing refers to it any more.
+    main().MenuAction("Undo")->trigger();
+    EXPECT_EQ(code().CurrentElement(), nullptr);
+    EXPECT_EQ(code().CurrentList(), nullptr);
+    EXPECT_NE(grid().ShownElement(), item);
+    EXPECT_NE(main().Proj().SelectedElement, item);
+    for (TListedItem* p : main().Gestures().Placements())
+        EXPECT_NE(p, item);
+    // What was typed went with it, and comes back with it.
+    main().MenuAction("Redo")->trigger();
+    EXPECT_EQ(item->Events->GetValue("onTake"), "take();");
+
+    // Deleting it through the placements list lets go of it as well; the
+    // undone step is freed by the next drop, and typing goes nowhere.
+    grid().Ellipsis(nullptr);
+    main().Browser().SelectByIndex(1);
+    main().Gestures().ListPlacements();
+    ASSERT_EQ(code().CurrentElement(), item);
+    main().Gestures().ChoosePlacement(static_cast<int>(main().Gestures().Placements().size()) - 1);
+    main().Gestures().DeletePlacement();
+    EXPECT_NE(code().CurrentElement(), item);
+    main().MenuAction("Undo")->trigger();
+    main().MenuAction("Undo")->trigger();
+    main().Gestures().DropFromTree(0, 2, 2);
+    code().Editor()->SetText("more();");
+    code().SaveCurrent();
+
+    // Removing a map lets go of what lies on it.
+    main().SelectKind(6);
+    TMap* tower = Map("Tower");
+    main().Browser().ShowMap(tower);
+    TListedItem* monster = tower->Monsters->Element(0);
+    code().OpenEvent(monster, "onSee");
+    main().SelectKind(0);
+    main().Browser().SelectByName("Tower");
+    dialogs.ConfirmAnswers = {true};
+    main().Browser().Remove();
+    EXPECT_NE(code().CurrentElement(), monster);
+    EXPECT_NE(code().CurrentElement(), tower);
+    EXPECT_NE(main().CurrentMap(), nullptr);
+}
+
+TEST_F(Session, ScriptTextStaysInTheListItWasTypedInto)
+{
+    TMap* map = main().CurrentMap();
+    code().OpenEvent(map, "onEnter");
+    code().Editor()->SetText("enter();");
+    main().SelectKind(5);
+    grid().SetTab(TPropertyGrid::Tab::Events);
+    main().Gestures().DropFromTree(0, 1, 1);
+    auto* item = Last(*map->Items);
+    ASSERT_EQ(grid().ShownEvents(), item->Events.get());
+    code().Editor()->SetText("enter(2);");
+    main().SelectKind(2);
+    EXPECT_EQ(item->Events->IndexOfName("onEnter"), -1);
+    EXPECT_EQ(map->Events->GetValue("onEnter"), "enter(2);");
+
+    // The other way round: an item's script does not become a map event.
+    main().SelectKind(0);
+    ASSERT_EQ(grid().ShownEvents(), map->Events.get());
+    code().OpenEvent(item, "onTake");
+    code().Editor()->SetText("take();");
+    main().SaveProject();
+    EXPECT_EQ(item->Events->GetValue("onTake"), "take();");
+    EXPECT_EQ(map->Events->IndexOfName("onTake"), -1);
+}
+
+TEST_F(Session, TheGridShowsAndSavesWhatTheMapShows)
+{
+    TMap* map = main().CurrentMap();
+    // An NPC dropped on the map: the grid shows where it went, Save keeps it.
+    main().SelectKind(7);
+    main().Browser().SelectByName("Mara");
+    auto* npc = static_cast<TNPC*>(grid().ShownElement());
+    ASSERT_NE(npc, nullptr);
+    main().Gestures().DropFromTree(-1, 4, 5);
+    EXPECT_EQ(Row("x"), "4");
+    EXPECT_EQ(Row("y"), "5");
+    EXPECT_EQ(Row("map"), map->Name);
+    main().SaveProject();
+    EXPECT_EQ(npc->Params->GetValue("x"), "4");
+    EXPECT_EQ(npc->Params->GetValue("map"), map->Name);
+
+    // A monster stretched with the right button: drawn, shown and saved 2 x 2.
+    main().SelectKind(6);
+    main().Gestures().DropFromTree(0, 4, 6);
+    auto* monster = static_cast<TMonster*>(Last(*map->Monsters));
+    ASSERT_EQ(grid().ShownElement(), monster);
+    const QPoint p = Pixel(5, 7);
+    main().Gestures().MouseMove(Qt::RightButton, p.x(), p.y());
+    EXPECT_EQ(monster->Area(), (TCellRect{4, 6, 5, 7}));
+    EXPECT_EQ(Row("sizeX"), "1");
+    EXPECT_EQ(Row("sizeY"), "1");
+    main().SaveProject();
+    EXPECT_EQ(monster->Params->GetValue("sizeX"), "1");
+    // Undone, the grid follows too.
+    main().MenuAction("Undo")->trigger();
+    EXPECT_EQ(Row("sizeX"), "0");
+}
+
+TEST_F(Session, TheGridFollowsTheSelection)
+{
+    // A monster clicked on the map: both tabs show the monster.
+    main().SelectKind(6);
+    grid().SetTab(TPropertyGrid::Tab::Events);
+    TMap* map = main().CurrentMap();
+    TMonster* rat = map->Monsters->MonsterAt(0);
+    Click(rat->Left + 1, rat->Top + 1);
+    Click(rat->Left, rat->Top);
+    EXPECT_EQ(grid().ShownElement(), rat);
+    EXPECT_EQ(grid().ShownEvents(), rat->Events.get());
+    EXPECT_EQ(grid().ShownParams(), rat->Params.get());
+
+    // A script shows in the "Events" tab as it is written.
+    main().SelectKind(2);
+    ASSERT_TRUE(grid().Table.Locate(TPropertyTable::Field::Name, "onLeave"));
+    grid().Ellipsis(nullptr);
+    for (const char c : std::string("go")) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar::fromLatin1(c)));
+        QApplication::sendEvent(code().Editor(), &press);
+    }
+    ASSERT_TRUE(grid().Table.Locate(TPropertyTable::Field::Name, "onLeave"));
+    EXPECT_EQ(grid().Table.Value(), "go");
+
+    // A refused map width leaves the width shown.
+    main().SelectKind(0);
+    grid().SetTab(TPropertyGrid::Tab::Properties);
+    const int width = map->SizeX;
+    Type("sizeX", "300");
+    grid().Post();
+    EXPECT_FALSE(dialogs.Errors.empty());
+    EXPECT_EQ(map->SizeX, width);
+    EXPECT_EQ(Row("sizeX"), std::to_string(width));
+
+    // After a map is removed, the grid shows the map that is open.
+    dialogs.ConfirmAnswers = {true};
+    main().Browser().Remove();
+    ASSERT_NE(main().CurrentMap(), nullptr);
+    EXPECT_NE(main().CurrentMap(), map);
+    EXPECT_EQ(grid().ShownElement(), main().CurrentMap());
+}
+
+TEST_F(Session, RenamesCarryTheirReferencesAndRemovalsReachEveryMap)
+{
+    // A map renamed: the NPCs standing on it stay on it.
+    TNPC* mara = nullptr;
+    for (int i = 0; i < main().Proj().Npcs->Count(); ++i)
+        if (main().Proj().Npcs->Element(i)->Name == "Mara")
+            mara = static_cast<TNPC*>(main().Proj().Npcs->Element(i));
+    ASSERT_NE(mara, nullptr);
+    main().Browser().SelectByName("Deep Halls");
+    dialogs.InputAnswers = {std::string("Depths")};
+    main().Browser().Rename();
+    EXPECT_EQ(mara->Params->GetValue("map"), "Depths");
+
+    // An item definition renamed: its placed items follow, through a save.
+    TMap* cellar = Map("Cellar");
+    main().SetLibMode(true);
+    main().SelectKind(5);
+    main().Browser().SelectByName("Lantern");
+    dialogs.InputAnswers = {std::string("Lamp")};
+    main().Browser().Rename();
+    const TItem* lamp = cellar->FirstItemAt(3, 2);
+    ASSERT_NE(lamp, nullptr);
+    EXPECT_EQ(lamp->Name, "Lamp");
+    EXPECT_EQ(lamp->Params->GetValue("itemDef"), "Lamp");
+    main().SetLibMode(false);
+    ASSERT_TRUE(main().SaveProject());
+    Project saved;
+    saved.DefinitionFile = main().DefinitionFile;
+    saved.Load(main().Proj().ProjectFolder);
+    const TMap* again = saved.Maps->MapAt(saved.Maps->IndexOfName("Cellar"));
+    ASSERT_NE(again->FirstItemAt(3, 2), nullptr);
+    EXPECT_EQ(again->FirstItemAt(3, 2)->Name, "Lamp");
+    EXPECT_NE(again->FirstItemAt(3, 2)->Def, nullptr);
+
+    // With every map removed, items dropped on the placeholder lose a
+    // removed definition as the maps' items do.
+    main().SelectKind(0);
+    for (const char* name : {"Cellar", "Depths", "Tower"}) {
+        main().Browser().SelectByName(name);
+        dialogs.ConfirmAnswers = {true};
+        main().Browser().Remove();
+    }
+    ASSERT_EQ(main().Proj().Maps->Count(), 0);
+    TMap* placeholder = main().CurrentMap();
+    ASSERT_EQ(placeholder, main().Browser().PlaceholderMap());
+    main().SelectKind(5);
+    main().Gestures().DropFromTree(main().Proj().ItemDefs->IndexOfName("Lamp"), 0, 0);
+    auto* dropped = static_cast<TItem*>(Last(*placeholder->Items));
+    ASSERT_NE(dropped->Def, nullptr);
+    main().SetLibMode(true);
+    main().SelectKind(5);
+    main().Browser().SelectByName("Lamp");
+    dialogs.ConfirmAnswers = {true};
+    main().Browser().Remove();
+    EXPECT_EQ(main().Proj().ItemDefs->IndexOfName("Lamp"), -1);
+    EXPECT_EQ(dropped->Def, nullptr);
+}
+
+} // namespace
+} // namespace kestrune::test
