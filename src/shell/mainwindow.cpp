@@ -566,6 +566,9 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
         gestures_->Forget(thing);
         if (patternElement_ && TEditSession::Holds(thing, patternElement_))
             patternElement_ = nullptr;
+        // A map leaving the view gives way to the placeholder until another opens.
+        if (TMap* shown = mapArea_->CurrentMap(); shown && &thing == shown)
+            mapArea_->ShowMap(placeholderMap_.get() != shown ? placeholderMap_.get() : nullptr);
         UpdatePropertyPanel();
     };
     session_.Observe(std::move(observer));
