@@ -291,11 +291,8 @@ void TForm1::GridRowChanged()
         return;
     }
     const TField* field = grid_->FieldOf(row->name);
-    // In Lib mode a picture row previews its picture under the map area.
-    const auto* pictureField = project_->LibMode && grid_->CurrentTab() == TPropertyGrid::Tab::Properties
-                                   ? dynamic_cast<const TPictureField*>(field)
-                                   : nullptr;
-    const std::string file = pictureField ? grid_->PreviewFile(*pictureField, row->value) : std::string();
+    const auto* pictureField = dynamic_cast<const TPictureField*>(field);
+    const std::string file = grid_->CurrentPreviewFile();
     if (file.empty()) {
         picturePreview_->Clear();
         lastPreviewed_.clear();
@@ -443,19 +440,10 @@ void TForm1::CodeSetTableLink(TPropertyTable* table) { windows_.CodeEdit->SetTab
 
 void TForm1::OpenKeyWords()
 {
-    TListedItem* element = grid_->ShownElement();
-    if (!element)
-        return;
-    TEventList* keywords = nullptr;
-    if (element->DefName == "1NPCDef") {
-        if (auto* def = dynamic_cast<TNPCDef*>(element))
-            keywords = def->Keywords.get();
-    } else if (element->DefName == "NPC") {
-        if (auto* npc = dynamic_cast<TNPC*>(element))
-            keywords = npc->Keywords.get();
-    }
+    TEventList* keywords = grid_->KeyWordsList();
     if (!keywords)
         return;
+    TListedItem* element = grid_->ShownElement();
     if (ViewMode() == 0)
         SetViewMode(1);
     windows_.CodeEdit->FocusText();
@@ -623,13 +611,10 @@ void TForm1::BuildMenus()
         TMap* map = browser_ ? browser_->CurrentMap() : nullptr;
         if (!loaded_ || !map)
             return;
-        const bool properties = grid_->CurrentTab() == TPropertyGrid::Tab::Properties;
-        if (properties)
-            grid_->StoreTable();
+        // The grid stores what it shows of the map first and shows it again after.
+        TListChange change(&session_, map->Params.get());
         if (windows_.ParamEdit->EditList(map->Params.get(), "All level parameters"))
             Modified = true;
-        if (properties)
-            grid_->ShowAgain();
     });
     add(projectMenu, "Save", "Ctrl+S", [this] { SaveProject(); });
     add(projectMenu, "Exit", "Alt+X", [this] { close(); });

@@ -288,6 +288,30 @@ std::string TPropertyGrid::PreviewFile(const TPictureField& field, const std::st
     return std::filesystem::is_regular_file(std::filesystem::path(full), ec) ? full : std::string();
 }
 
+std::string TPropertyGrid::CurrentPreviewFile() const
+{
+    const TPropertyRow* row = Table.Current();
+    if (!row || !project_.LibMode || tab_ != Tab::Properties)
+        return {};
+    const auto* field = dynamic_cast<const TPictureField*>(FieldOf(row->name));
+    return field ? PreviewFile(*field, row->value) : std::string();
+}
+
+TEventList* TPropertyGrid::KeyWordsList() const
+{
+    TListedItem* element = session_.Shown;
+    if (!element)
+        return nullptr;
+    if (element->DefName == "1NPCDef") {
+        if (auto* def = dynamic_cast<TNPCDef*>(element))
+            return def->Keywords.get();
+    } else if (element->DefName == "NPC") {
+        if (auto* npc = dynamic_cast<TNPC*>(element))
+            return npc->Keywords.get();
+    }
+    return nullptr;
+}
+
 void TPropertyGrid::Ellipsis(const std::function<std::string(const std::string&)>& editText)
 {
     if (readOnly_ || !Table.Current())

@@ -21,6 +21,7 @@ class TPictureField;
 class TListedItem;
 class TMap;
 class TParList;
+class TEventList;
 class UserDialogs;
 
 // What the property panel needs of the rest of the main window.
@@ -123,6 +124,11 @@ public:
     // Lib-mode preview: below the element's base folder, else below the data
     // folder; empty when it names no existing file.
     std::string PreviewFile(const TPictureField& field, const std::string& value) const;
+    // The picture the current row previews: in Lib mode, on the "Properties"
+    // tab, a picture row's existing file; empty otherwise.
+    std::string CurrentPreviewFile() const;
+    // The key words of the shown NPC definition or NPC instance, or none.
+    TEventList* KeyWordsList() const;
     // The folder a picture row's files are chosen from: the field's folder
     // below the project folder when it exists there, else below the data folder.
     std::string PictureBaseFolder(const TPictureField& field) const;
