@@ -314,6 +314,33 @@ void Project::SaveMapColors(const fs::path& path)
 
 // ---------------------------------------------------------------------- misc
 
+std::vector<int> Project::ReferencesIn(const TParList& list, const TLoadSaveList& library, const std::string& name) const
+{
+    std::vector<int> found;
+    if (!Definitions)
+        return found;
+    int kind = -1;
+    for (size_t i = 0; i < LibraryTable.size(); ++i)
+        if (LibraryTable[i] == &library)
+            kind = static_cast<int>(i);
+    if (kind < 0)
+        return found;
+    for (int i = 0; i < list.Count(); ++i) {
+        const TPar* par = list.Par(i);
+        if (!SameText(par->Value, name))
+            continue;
+        const size_t open = par->Name.find('[');
+        const std::string key = open == std::string::npos ? std::string() : par->Name.substr(open);
+        const TDefValue* def = Definitions->GetDefValue(list.SectionFor(key));
+        const auto* field = def ? dynamic_cast<const TListedField*>(
+                                      TDefValue::FindField(def->ParamDefs, par->Name.substr(0, open)))
+                                : nullptr;
+        if (field && field->LibraryKind == kind)
+            found.push_back(i);
+    }
+    return found;
+}
+
 TListedList* Project::LibraryOfKind(int kind) const
 {
     switch (kind) {

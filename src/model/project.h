@@ -103,6 +103,11 @@ public:
 
     // The list the browser shows for a kind 0 to 7, or none.
     TListedList* LibraryOfKind(int kind) const;
+    // The entries of a parameter list that name an element of a library: their
+    // definition chooses from that library and their value equals the name,
+    // whatever the letter case. Keyed entries of a map ("upMap[3,4]") are
+    // looked up in the section of their cell or side.
+    std::vector<int> ReferencesIn(const TParList& list, const TLoadSaveList& library, const std::string& name) const;
     void RemoveFromMaps(int layer, int position);
 
     // Picture loading: relative to the project folder, else the data folder.

@@ -875,15 +875,8 @@ void TElementBrowser::RenameMap()
     const std::string old = map->Name;
     map->Name = *answer;
     map->FileExtension = ".map";
-    // The NPC instances that stand on the map go with it.
-    for (int i = 0; project_.Npcs && i < project_.Npcs->Count(); ++i) {
-        TParList& params = *project_.Npcs->Element(i)->Params;
-        if (params.GetValue("map") != old)
-            continue;
-        host_.ListChanging(params);
-        params.SetValue("map", *answer);
-        host_.ListChanged(params);
-    }
+    // The NPCs standing on the map and the maps linking to it go with it.
+    CarryReferences(maps, old, *answer);
     maps.NamesChanged();
     maps.SortByName();
     SelectKind(project_.CurrentKind);
@@ -900,31 +893,53 @@ void TElementBrowser::RenameElement()
     const std::optional<std::string> answer = AskNewName(*library, element->DefName, element->Name);
     if (!answer)
         return;
+    const std::string old = element->Name;
     element->Name = *answer;
-    // The items and monsters placed from a definition name it: they take the
-    // new name with it, or they would read as missing once saved.
-    auto carry = [this, element, &answer](TItemList* list) {
-        for (int i = 0; list && i < list->Count(); ++i) {
-            TListedItem* placement = list->Element(i);
-            const char* parameter = nullptr;
-            if (auto* item = dynamic_cast<TItem*>(placement); item && item->Def == element)
-                parameter = "itemDef";
-            else if (auto* monster = dynamic_cast<TMonster*>(placement); monster && monster->Def == element)
-                parameter = "1monsterDef";
-            if (!parameter)
-                continue;
-            host_.ListChanging(*placement->Params);
-            placement->Name = *answer;
-            placement->Params->SetValue(parameter, *answer);
-            host_.ListChanged(*placement->Params);
-        }
-    };
-    for (TMap* map : AllMaps()) {
-        carry(map->Items.get());
-        carry(map->Monsters.get());
-    }
+    // Whatever names the element takes the new name with it: the items and
+    // monsters placed from a definition would read as missing once saved.
+    CarryReferences(*library, old, *answer);
+    for (TMap* map : AllMaps())
+        for (TItemList* list : {static_cast<TItemList*>(map->Items.get()), static_cast<TItemList*>(map->Monsters.get())})
+            for (int i = 0; list && i < list->Count(); ++i) {
+                TListedItem* placement = list->Element(i);
+                auto* item = dynamic_cast<TItem*>(placement);
+                auto* monster = dynamic_cast<TMonster*>(placement);
+                if ((item && item->Def == element) || (monster && monster->Def == element))
+                    placement->Name = *answer;
+            }
     library->NamesChanged();
     SelectKind(project_.CurrentKind);
+}
+
+void TElementBrowser::CarryReferences(const TLoadSaveList& library, const std::string& from, const std::string& to)
+{
+    std::vector<TParList*> lists;
+    for (TLoadSaveList* kind : project_.LibraryTable)
+        for (int i = 0; kind && kind != project_.Maps.get() && i < kind->Count(); ++i)
+            if (auto* element = dynamic_cast<TListedItem*>(kind->Item(i)))
+                lists.push_back(element->Params.get());
+    for (int i = 0; project_.Objects && i < project_.Objects->Count(); ++i)
+        lists.push_back(project_.Objects->Element(i)->Params.get());
+    for (TMap* map : AllMaps()) {
+        lists.push_back(map->Params.get());
+        for (TItemList* list : {static_cast<TItemList*>(map->Items.get()), static_cast<TItemList*>(map->Monsters.get())})
+            for (int i = 0; list && i < list->Count(); ++i)
+                lists.push_back(list->Element(i)->Params.get());
+    }
+    for (int i = 0; project_.Npcs && i < project_.Npcs->Count(); ++i)
+        lists.push_back(project_.Npcs->Element(i)->Params.get());
+    lists.push_back(project_.GameParams.get());
+    for (TParList* list : lists) {
+        if (!list)
+            continue;
+        const std::vector<int> references = project_.ReferencesIn(*list, library, from);
+        if (references.empty())
+            continue;
+        host_.ListChanging(*list);
+        for (int index : references)
+            list->Par(index)->Value = to;
+        host_.ListChanged(*list);
+    }
 }
 
 std::vector<TMap*> TElementBrowser::AllMaps() const

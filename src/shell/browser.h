@@ -208,6 +208,9 @@ private:
     TListedList* Library() const;
     // The project's maps and the placeholder map.
     std::vector<TMap*> AllMaps() const;
+    // Every parameter that names an element of the library by its old name
+    // takes the new one.
+    void CarryReferences(const TLoadSaveList& library, const std::string& from, const std::string& to);
     bool IsRealMap(const TMap* map) const;
     std::string MapsFolder() const;
     bool MapFileExists(const std::string& name) const;

@@ -272,7 +272,7 @@ TEST_F(Session, TheGridFollowsTheSelection)
 
 TEST_F(Session, RenamesCarryTheirReferencesAndRemovalsReachEveryMap)
 {
-    // A map renamed: the NPCs standing on it stay on it.
+    // A map renamed: the NPCs standing on it stay on it, links to it follow.
     TNPC* mara = nullptr;
     for (int i = 0; i < main().Proj().Npcs->Count(); ++i)
         if (main().Proj().Npcs->Element(i)->Name == "Mara")
@@ -282,6 +282,7 @@ TEST_F(Session, RenamesCarryTheirReferencesAndRemovalsReachEveryMap)
     dialogs.InputAnswers = {std::string("Depths")};
     main().Browser().Rename();
     EXPECT_EQ(mara->Params->GetValue("map"), "Depths");
+    EXPECT_EQ(Map("Cellar")->Params->GetValue("upMap"), "Depths");
 
     // An item definition renamed: its placed items follow, through a save.
     TMap* cellar = Map("Cellar");
