@@ -295,7 +295,7 @@ void TMapGestures::DropFromList(int x, int y)
     ListPlacements();
 }
 
-void TMapGestures::ListPlacements()
+void TMapGestures::ListPlacements(bool show)
 {
     if (project_.LibMode)
         return;
@@ -310,6 +310,8 @@ void TMapGestures::ListPlacements()
         const auto found = std::find(placements_.begin(), placements_.end(), project_.SelectedElement);
         if (found != placements_.end()) {
             placementIndex_ = static_cast<int>(found - placements_.begin());
+        } else if (!show) {
+            // Nothing of the list is chosen until the designer chooses.
         } else if (!placements_.empty()) {
             placementIndex_ = std::clamp(remembered, 0, static_cast<int>(placements_.size()) - 1);
             host_.ShowElement(placements_[static_cast<size_t>(placementIndex_)]);

@@ -80,7 +80,8 @@ public:
     void DropFromList(int x, int y);
 
     // The placements list of the selected cell.
-    void ListPlacements();
+    // Without show, the grid keeps what it shows (another map was opened).
+    void ListPlacements(bool show = true);
     const std::vector<TListedItem*>& Placements() const { return placements_; }
     int PlacementIndex() const { return placementIndex_; }
     void ChoosePlacement(int index);

@@ -104,6 +104,10 @@ public:
 
     // ParameterChanged for every stored parameter, in list order.
     void ApplyParameters();
+    // The parameter list was edited as a whole (rows removed or renamed):
+    // the element derives again what it derives from its parameters, so
+    // that it is what loading its saved list would make of it.
+    virtual void ParametersReplaced() {}
     // The data folder for a shared element, the project folder otherwise.
     std::string BaseFolder() const;
     // The common handling of a changed parameter that may change the picture.

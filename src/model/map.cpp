@@ -295,8 +295,13 @@ void TMap::SetSize(int sizeX, int sizeY)
                             std::to_string(sizeY) + " is not possible.");
     SizeX = sizeX;
     SizeY = sizeY;
-    Params->SetValue("sizeX", std::to_string(sizeX));
-    Params->SetValue("sizeY", std::to_string(sizeY));
+    ParametersReplaced();
+}
+
+void TMap::ParametersReplaced()
+{
+    Params->SetValue("sizeX", std::to_string(SizeX));
+    Params->SetValue("sizeY", std::to_string(SizeY));
 }
 
 int TMap::SelectedSlot(int kind) const

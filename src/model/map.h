@@ -95,6 +95,8 @@ public:
     // The slot of the selected cell a browser kind paints, or -1.
     int SelectedSlot(int kind) const;
     bool ParameterChanged(const std::string& name, const std::string& value) override;
+    // The size parameters always name the map's size, as after loading.
+    void ParametersReplaced() override;
     void RemoveElementReferences(int layer, int index);
     void RecountItems();
 

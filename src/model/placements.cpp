@@ -58,6 +58,13 @@ bool TItem::ParameterChanged(const std::string& name, const std::string& value)
     return true;
 }
 
+void TItem::ParametersReplaced()
+{
+    Def = nullptr;
+    Name.clear();
+    ApplyParameters();
+}
+
 void TItem::Draw(TCanvas& canvas, int x, int y, int orientation, int zoom)
 {
     if (Def)
@@ -137,6 +144,16 @@ bool TMonster::ParameterChanged(const std::string& name, const std::string& valu
         Bottom = r.Bottom;
     }
     return true;
+}
+
+void TMonster::ParametersReplaced()
+{
+    Left = Top = Right = Bottom = 0;
+    Def = nullptr;
+    // An NPC's name is its own; a placed monster's comes from its definition.
+    if (!dynamic_cast<TNPC*>(this))
+        Name.clear();
+    ApplyParameters();
 }
 
 // ----------------------------------------------------------------------- TNPC

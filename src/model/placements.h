@@ -36,6 +36,7 @@ public:
 
     void Draw(TCanvas& canvas, int x, int y, int orientation, int zoom) override;
     bool ParameterChanged(const std::string& name, const std::string& value) override;
+    void ParametersReplaced() override;
     void PreparePictures() override {}
 };
 
@@ -55,6 +56,7 @@ public:
 
     void Draw(TCanvas&, int, int, int, int) override {}
     bool ParameterChanged(const std::string& name, const std::string& value) override;
+    void ParametersReplaced() override;
     void PreparePictures() override {}
 
 protected:

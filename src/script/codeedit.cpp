@@ -363,10 +363,14 @@ void TfrmCodeEdit::UpdateHistoryButtons()
     redo_->setEnabled(edit_->CanRedo());
 }
 
+bool TfrmCodeEdit::ReadOnly() const { return session_->CodeElement && session_->CodeElement->Shared; }
+
 std::string TfrmCodeEdit::OpenList(TListedItem* element, TParList* list, const std::string& name)
 {
     session_->CodeElement = element;
     session_->CodeList = list;
+    // The data folder's elements are never saved: their texts are shown, not edited.
+    edit_->setReadOnly(ReadOnly());
     std::string shown = name;
     if (!session_->CodeList) {
         entry_.clear();
@@ -374,7 +378,7 @@ std::string TfrmCodeEdit::OpenList(TListedItem* element, TParList* list, const s
         ShowText({});
         return {};
     }
-    if (!shown.empty() && session_->CodeList->IndexOfName(shown) < 0) {
+    if (!shown.empty() && session_->CodeList->IndexOfName(shown) < 0 && !ReadOnly()) {
         session_->CodeList->SetValue(shown, {});
         if (OnModified)
             OnModified();
@@ -393,7 +397,7 @@ std::string TfrmCodeEdit::OpenList(TListedItem* element, TParList* list, const s
 
 void TfrmCodeEdit::SaveCurrent()
 {
-    if (!session_->CodeElement || !session_->CodeList || entry_.empty())
+    if (!session_->CodeElement || !session_->CodeList || entry_.empty() || ReadOnly())
         return;
     const std::string text = edit_->Text();
     const int index = session_->CodeList->IndexOfName(entry_);
@@ -460,6 +464,8 @@ void TfrmCodeEdit::Detach()
     session_->CodeElement = nullptr;
     session_->CodeList = nullptr;
     entry_.clear();
+    // Nothing typed now could be stored anywhere.
+    edit_->setReadOnly(true);
 }
 
 void TfrmCodeEdit::ClickEntry(int row)
@@ -508,6 +514,8 @@ std::string TfrmCodeEdit::LabelForList() const { return session_->CodeList ? ses
 
 void TfrmCodeEdit::AddEntry()
 {
+    if (ReadOnly())
+        return;
     if (!session_->CodeList || !AskNewName)
         return;
     const std::optional<std::string> name = AskNewName(*session_->CodeList, LabelForList(), {});
@@ -518,6 +526,8 @@ void TfrmCodeEdit::AddEntry()
 
 void TfrmCodeEdit::RenameEntry()
 {
+    if (ReadOnly())
+        return;
     if (!session_->CodeList || entry_.empty() || !AskNewName)
         return;
     const std::optional<std::string> name = AskNewName(*session_->CodeList, LabelForList(), entry_);
@@ -528,6 +538,8 @@ void TfrmCodeEdit::RenameEntry()
 
 bool TfrmCodeEdit::RenameCurrent(const std::string& newName)
 {
+    if (ReadOnly())
+        return false;
     if (!session_->CodeList || entry_.empty() || newName.empty())
         return false;
     const int index = session_->CodeList->IndexOfName(entry_);
@@ -559,6 +571,8 @@ bool TfrmCodeEdit::RenameCurrent(const std::string& newName)
 
 void TfrmCodeEdit::RemoveEntry()
 {
+    if (ReadOnly())
+        return;
     if (!session_->CodeList || session_->CodeList->Count() == 0)
         return;
     if (!dialogs_ || !dialogs_->Confirm("Are you sure, that you want to remove this code?"))
@@ -621,7 +635,7 @@ void TfrmCodeEdit::ShowNamesEditor()
 void TfrmCodeEdit::ConvertTextToName()
 {
     TParList* names = ProjectNames();
-    if (!names || edit_->SelLength() > 0)
+    if (!names || edit_->SelLength() > 0 || edit_->isReadOnly())
         return;
     const TSourceToken token = edit_->CaretToken();
     if (token.Text.empty())

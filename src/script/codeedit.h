@@ -112,6 +112,8 @@ public:
 
     // ---- state ----
     TListedItem* CurrentElement() const { return session_->CodeElement; }
+    // The open list belongs to an element of the data folder, which is never saved.
+    bool ReadOnly() const;
     TParList* CurrentList() const { return session_->CodeList; }
     const std::string& CurrentEntry() const { return entry_; }
     TPropertyTable* TableLink() const { return tableLink_; }

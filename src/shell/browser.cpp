@@ -379,6 +379,8 @@ void TElementBrowser::SelectKind(int kind)
     if (kind < 0 || kind >= KindCount)
         return;
     host_.SaveCurrent();
+    // A value being typed takes effect in the kind it was typed in.
+    host_.PostPendingEdit();
     if (QTreeWidgetItem* node = SelectedNode())
         RememberedSelection[static_cast<size_t>(project_.CurrentKind)] = Caption(node);
     project_.CurrentKind = kind;
@@ -611,6 +613,7 @@ void TElementBrowser::MoveSelectedNode(const std::string& parentCaption)
 
 void TElementBrowser::SetLibMode(bool on)
 {
+    host_.PostPendingEdit();
     project_.LibMode = on;
     host_.SetWorkingMode(on);
     host_.SetMapsCaption(on ? "Game" : "Maps");
@@ -638,6 +641,8 @@ void TElementBrowser::ShowMap(TMap* map)
         }
     chooser_.setCurrentIndex(entry);
     host_.RepaintMap();
+    // The placements list belongs to the map that is open.
+    host_.RefreshPlacements();
     RememberedSelection[0] = map->Name;
 }
 
@@ -814,13 +819,20 @@ void TElementBrowser::RemoveElement()
     const int kind = project_.CurrentKind;
     if (kind >= 1 && kind <= 4)
         project_.RemoveFromMaps(kind - 1, position);
-    // Placements of the definition keep their names but lose the definition.
-    auto forget = [element](TItemList* list) {
+    // Placements of the definition lose it; they keep the name they give it
+    // in their lists and read as missing, as they will when loaded again.
+    std::vector<TListedItem*> orphans;
+    auto forget = [element, &orphans](TItemList* list) {
         for (int i = 0; list && i < list->Count(); ++i) {
-            if (auto* item = dynamic_cast<TItem*>(list->Item(i)); item && item->Def == element)
+            auto* item = dynamic_cast<TItem*>(list->Item(i));
+            auto* monster = dynamic_cast<TMonster*>(list->Item(i));
+            if (item && item->Def == element)
                 item->Def = nullptr;
-            if (auto* monster = dynamic_cast<TMonster*>(list->Item(i)); monster && monster->Def == element)
+            else if (monster && monster->Def == element)
                 monster->Def = nullptr;
+            else
+                continue;
+            orphans.push_back(list->Element(i));
         }
     };
     for (TMap* map : AllMaps()) {
@@ -831,6 +843,8 @@ void TElementBrowser::RemoveElement()
     if (project_.SelectedElement == element)
         project_.SelectedElement = nullptr;
     library->Delete(position);
+    for (TListedItem* orphan : orphans)
+        orphan->ParametersReplaced();
     SelectKind(kind);
     host_.SetModified();
 }

@@ -62,6 +62,8 @@ public:
     virtual void ReleaseRepaint() = 0;
     // Refills the list of placed elements of the cursor cell.
     virtual void ListPlacements() = 0;
+    // The same without showing an entry in the grid (another map opened).
+    virtual void RefreshPlacements() {}
 
     // ---- code editor ----
     virtual void SaveCurrent() = 0;

@@ -127,6 +127,7 @@ public:
     void RefreshPreview() override { browser_->RefreshPreview(); }
     void RepaintCursorCell() override;
     void ListPlacements() override { gestures_->ListPlacements(); }
+    void RefreshPlacements() override { gestures_->ListPlacements(false); }
     void MapResized() override;
     void MoveSelectedNode(const std::string& caption) override { browser_->MoveSelectedNode(caption); }
     TListedItem* CodeElement() override;

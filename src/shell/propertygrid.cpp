@@ -112,6 +112,11 @@ bool TPropertyGrid::SettleEdit()
 
 void TPropertyGrid::ShowElement(TListedItem* element)
 {
+    // Called back while the table is being filled: the outer call decides.
+    if (busy_)
+        return;
+    // A pending edit takes effect on what it was typed for, before anything moves on.
+    SettleEdit();
     const std::string remembered = Table.Current() ? Table.Name() : std::string();
     project_.SelectedElement = element;
     host_.RefreshPreview();
@@ -364,6 +369,14 @@ void TPropertyGrid::AfterPost(TPropertyTable& table)
                 else if (name == "sizeY" && *size != map->SizeY)
                     map->SetSize(map->SizeX, *size);
                 host_.MapResized();
+                // The row reads as the size the map has ("0x10" is 16).
+                const std::string decimal = std::to_string(*size);
+                if (value != decimal && table.GetState() == TPropertyTable::State::Browse && table.Name() == name) {
+                    table.DisableControls();
+                    table.SetValue(decimal);
+                    table.Post();
+                    table.EnableControls();
+                }
             } catch (const KestruneError& e) {
                 dialogs_.Error(e.what());
                 // The map keeps its size, and the row shows it again.
@@ -378,7 +391,11 @@ void TPropertyGrid::AfterPost(TPropertyTable& table)
             }
         }
     }
-    if (session_.Shown) {
+    // A row that a list is copied with and that has no value stands for no
+    // entry at all (the list stores none): the element hears nothing of it,
+    // as it hears nothing of it when its saved list is loaded.
+    const bool unset = table.ControlsDisabled() && value.empty();
+    if (session_.Shown && !unset) {
         bool changed = false;
         try {
             changed = session_.Shown->ParameterChanged(name, value);
@@ -441,15 +458,32 @@ void TPropertyGrid::RenameRow()
         return;
     Table.Edit();
     Table.SetName(*name);
-    Table.Post();
+    if (Table.Post())
+        ListEdited();
 }
 
 void TPropertyGrid::RemoveRow()
 {
     if (readOnly_ || Table.IsEmpty())
         return;
-    if (dialogs_.Confirm("Remove this field ?"))
-        Table.Delete();
+    if (!dialogs_.Confirm("Remove this field ?"))
+        return;
+    Table.Delete();
+    ListEdited();
+}
+
+void TPropertyGrid::ListEdited()
+{
+    if (tab_ != Tab::Properties || !session_.Shown || !session_.ShownParams)
+        return;
+    // What the element derives from a removed or renamed row goes with it;
+    // the list is shown again, with the defined rows it lacks.
+    StoreTable();
+    if (session_.ShownParams == session_.Shown->Params.get())
+        session_.Shown->ParametersReplaced();
+    ShowAgain();
+    host_.RefreshPreview();
+    host_.MapResized();
 }
 
 } // namespace kestrune

@@ -135,6 +135,8 @@ public:
 
 private:
     bool BeforePost(TPropertyTable& table);
+    // Rows of the shown parameters were removed or renamed.
+    void ListEdited();
     void AfterPost(TPropertyTable& table);
     bool RowVisible(const TPropertyRow& row) const;
     TParList* ListOfTab() const { return tab_ == Tab::Events ? session_.ShownEvents : session_.ShownParams; }
