@@ -297,7 +297,8 @@ void TMapGestures::DropFromList(int x, int y)
 
 void TMapGestures::ListPlacements(bool show)
 {
-    if (project_.LibMode)
+    // In Lib mode the list is left as it is, unless another map opened.
+    if (project_.LibMode && show)
         return;
     const int remembered = placementIndex_;
     placements_.clear();

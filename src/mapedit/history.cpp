@@ -132,8 +132,12 @@ private:
         if (!held_)
             return;
         List()->Insert(index_, std::move(held_));
-        if (auto* item = dynamic_cast<TItem*>(placement_); item && map_->InMap(item->X, item->Y))
-            ++map_->Cell(item->X, item->Y).ItemCount;
+        if (auto* item = dynamic_cast<TItem*>(placement_)) {
+            if (map_->InMap(item->X, item->Y))
+                ++map_->Cell(item->X, item->Y).ItemCount;
+            else
+                map_->RecountItems(); // the map shrank meanwhile: where loading puts it
+        }
     }
 
     TListedItem* placement_;

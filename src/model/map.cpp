@@ -296,6 +296,10 @@ void TMap::SetSize(int sizeX, int sizeY)
     SizeX = sizeX;
     SizeY = sizeY;
     ParametersReplaced();
+    // Items beyond a new edge go where loading the saved map puts them,
+    // rather than lie unseen and move when the project is opened again.
+    if (Items)
+        RecountItems();
 }
 
 void TMap::ParametersReplaced()

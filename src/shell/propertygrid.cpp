@@ -80,7 +80,8 @@ void TPropertyGrid::Leaving(TListedItem& thing)
     if (!TEditSession::Holds(thing, session_.Shown) && !TEditSession::HoldsList(thing, session_.ShownParams) &&
         !TEditSession::HoldsList(thing, session_.ShownEvents))
         return;
-    // What the table holds of it goes with it.
+    // What the table holds of it goes with it (an undone placement comes back with it).
+    StoreTable();
     ForgetLists();
 }
 
@@ -117,6 +118,8 @@ void TPropertyGrid::ShowElement(TListedItem* element)
         return;
     // A pending edit takes effect on what it was typed for, before anything moves on.
     SettleEdit();
+    if (rederive_)
+        StoreTable();
     const std::string remembered = Table.Current() ? Table.Name() : std::string();
     project_.SelectedElement = element;
     host_.RefreshPreview();
@@ -192,6 +195,20 @@ void TPropertyGrid::StoreTable()
     if (TParList* list = ListOfTab())
         list->StoreFromTable(Table, session_.ShownKey);
     EndTableUpdate(Table);
+    Rederive();
+}
+
+void TPropertyGrid::Rederive()
+{
+    if (!rederive_ || tab_ != Tab::Properties)
+        return;
+    rederive_ = false;
+    // The list now lacks what was removed, renamed or emptied: the element
+    // derives again what it derives from it.
+    if (session_.Shown && session_.ShownParams == session_.Shown->Params.get()) {
+        session_.Shown->ParametersReplaced();
+        ShowAgain();
+    }
 }
 
 void TPropertyGrid::ShowAgain()
@@ -205,6 +222,7 @@ void TPropertyGrid::ShowAgain()
 
 void TPropertyGrid::ForgetLists()
 {
+    rederive_ = false;
     session_.Shown = nullptr;
     session_.ShownParams = session_.ShownEvents = nullptr;
     session_.ShownKey.clear();
@@ -219,15 +237,21 @@ void TPropertyGrid::ForgetLists()
 
 void TPropertyGrid::SetTab(Tab tab)
 {
-    if (tab == tab_)
+    if (tab == tab_ || busy_)
         return;
     SettleEdit();
+    busy_ = true;
     BeginTableUpdate(Table);
     TParList* from = ListOfTab();
     tab_ = tab;
     TParList* to = ListOfTab();
     if (from)
         from->StoreFromTable(Table, session_.ShownKey);
+    if (from && from == session_.ShownParams && rederive_) {
+        rederive_ = false;
+        if (session_.Shown && from == session_.Shown->Params.get())
+            session_.Shown->ParametersReplaced();
+    }
     if (tab_ == Tab::Properties) {
         host_.CodeSaveCurrent();
         host_.CodeSetTableLink(nullptr);
@@ -238,6 +262,7 @@ void TPropertyGrid::SetTab(Tab tab)
         host_.CodeSetTableLink(&Table);
     UpdateGridState();
     EndTableUpdate(Table);
+    busy_ = false;
 }
 
 bool TPropertyGrid::RowVisible(const TPropertyRow& row) const
@@ -359,8 +384,10 @@ void TPropertyGrid::AfterPost(TPropertyTable& table)
     host_.SetModified();
     const std::string name = table.Name();
     const std::string value = table.Value();
-    TMap* map = host_.OpenMap();
-    if (map && session_.ShownParams == map->Params.get() && tab_ == Tab::Properties && project_.CurrentKind == 0 &&
+    // A map's own size rows (not a cell's) resize the map shown, in whichever
+    // kind and mode it is shown: a size only stored would be lost on loading.
+    auto* map = dynamic_cast<TMap*>(session_.Shown);
+    if (map && session_.ShownParams == map->Params.get() && session_.ShownKey.empty() && tab_ == Tab::Properties &&
         (name == "sizeX" || name == "sizeY")) {
         if (const std::optional<int> size = Integer(value); size && !value.empty()) {
             try {
@@ -395,6 +422,9 @@ void TPropertyGrid::AfterPost(TPropertyTable& table)
     // entry at all (the list stores none): the element hears nothing of it,
     // as it hears nothing of it when its saved list is loaded.
     const bool unset = table.ControlsDisabled() && value.empty();
+    // An emptied value leaves the list when the table is stored.
+    if (!table.ControlsDisabled() && value.empty() && tab_ == Tab::Properties)
+        rederive_ = true;
     if (session_.Shown && !unset) {
         bool changed = false;
         try {
@@ -405,7 +435,9 @@ void TPropertyGrid::AfterPost(TPropertyTable& table)
         if (changed) {
             host_.RefreshPreview();
             host_.RepaintCursorCell();
-            if (!project_.LibMode && project_.CurrentKind == 5)
+            // Not while a list is being copied: refilling the list may show
+            // another element, and the table is half filled.
+            if (!project_.LibMode && project_.CurrentKind == 5 && !table.ControlsDisabled())
                 host_.ListPlacements();
         }
     }
@@ -478,10 +510,8 @@ void TPropertyGrid::ListEdited()
         return;
     // What the element derives from a removed or renamed row goes with it;
     // the list is shown again, with the defined rows it lacks.
+    rederive_ = true;
     StoreTable();
-    if (session_.ShownParams == session_.Shown->Params.get())
-        session_.Shown->ParametersReplaced();
-    ShowAgain();
     host_.RefreshPreview();
     host_.MapResized();
 }

@@ -137,6 +137,9 @@ private:
     bool BeforePost(TPropertyTable& table);
     // Rows of the shown parameters were removed or renamed.
     void ListEdited();
+    // After the table was stored: the shown element derives again what it
+    // derives from its parameters, when rows left the list.
+    void Rederive();
     void AfterPost(TPropertyTable& table);
     bool RowVisible(const TPropertyRow& row) const;
     TParList* ListOfTab() const { return tab_ == Tab::Events ? session_.ShownEvents : session_.ShownParams; }
@@ -154,6 +157,7 @@ private:
     int expandedGroup_ = 0;
     Tab tab_ = Tab::Properties;
     bool busy_ = false;
+    bool rederive_ = false;
     bool readOnly_ = false;
     bool keyWordsVisible_ = false;
 };
