@@ -140,6 +140,11 @@ private:
         }
     }
 
+public:
+    // The placement while this step keeps it off its map, or none.
+    TListedItem* Held() const { return held_ ? placement_ : nullptr; }
+
+private:
     TListedItem* placement_;
     bool added_;
     std::unique_ptr<TLoadSaveItem> held_;
@@ -220,6 +225,16 @@ void TMapHistory::PatternChanged(TListedItem* element, const uint8_t (&before)[1
 }
 
 void TMapHistory::BeginStroke() { ++stroke_; }
+
+std::vector<TListedItem*> TMapHistory::HeldPlacements() const
+{
+    std::vector<TListedItem*> held;
+    for (int i = 0; i < stack_.count(); ++i)
+        if (const auto* step = dynamic_cast<const TPlacementCommand*>(stack_.command(i)))
+            if (TListedItem* placement = step->Held())
+                held.push_back(placement);
+    return held;
+}
 
 void TMapHistory::CellChanged(TMap* map, int x, int y, int slot, int before, int after)
 {

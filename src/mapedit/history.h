@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace kestrune {
 
@@ -45,6 +46,9 @@ public:
     // A pattern stroke of an element: its pattern before the stroke (the
     // element holds the pattern after it). Nothing is recorded when equal.
     void PatternChanged(TListedItem* element, const uint8_t (&before)[11][11]);
+
+    // The placements that steps keep off their maps (deleted, or placed and undone).
+    std::vector<TListedItem*> HeldPlacements() const;
 
     // Forgets every step (a map or an element was removed).
     void Clear() { stack_.clear(); }

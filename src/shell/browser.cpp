@@ -912,15 +912,12 @@ void TElementBrowser::RenameElement()
     // Whatever names the element takes the new name with it: the items and
     // monsters placed from a definition would read as missing once saved.
     CarryReferences(*library, old, *answer);
-    for (TMap* map : AllMaps())
-        for (TItemList* list : {static_cast<TItemList*>(map->Items.get()), static_cast<TItemList*>(map->Monsters.get())})
-            for (int i = 0; list && i < list->Count(); ++i) {
-                TListedItem* placement = list->Element(i);
-                auto* item = dynamic_cast<TItem*>(placement);
-                auto* monster = dynamic_cast<TMonster*>(placement);
-                if ((item && item->Def == element) || (monster && monster->Def == element))
-                    placement->Name = *answer;
-            }
+    for (TListedItem* placement : AllPlacements()) {
+        auto* item = dynamic_cast<TItem*>(placement);
+        auto* monster = dynamic_cast<TMonster*>(placement);
+        if ((item && item->Def == element) || (monster && monster->Def == element))
+            placement->Name = *answer;
+    }
     library->NamesChanged();
     SelectKind(project_.CurrentKind);
 }
@@ -934,12 +931,10 @@ void TElementBrowser::CarryReferences(const TLoadSaveList& library, const std::s
                 lists.push_back(element->Params.get());
     for (int i = 0; project_.Objects && i < project_.Objects->Count(); ++i)
         lists.push_back(project_.Objects->Element(i)->Params.get());
-    for (TMap* map : AllMaps()) {
+    for (TMap* map : AllMaps())
         lists.push_back(map->Params.get());
-        for (TItemList* list : {static_cast<TItemList*>(map->Items.get()), static_cast<TItemList*>(map->Monsters.get())})
-            for (int i = 0; list && i < list->Count(); ++i)
-                lists.push_back(list->Element(i)->Params.get());
-    }
+    for (TListedItem* placement : AllPlacements())
+        lists.push_back(placement->Params.get());
     for (int i = 0; project_.Npcs && i < project_.Npcs->Count(); ++i)
         lists.push_back(project_.Npcs->Element(i)->Params.get());
     lists.push_back(project_.GameParams.get());
@@ -954,6 +949,16 @@ void TElementBrowser::CarryReferences(const TLoadSaveList& library, const std::s
             list->Par(index)->Value = to;
         host_.ListChanged(*list);
     }
+}
+
+std::vector<TListedItem*> TElementBrowser::AllPlacements() const
+{
+    std::vector<TListedItem*> placements = host_.HeldPlacements();
+    for (TMap* map : AllMaps())
+        for (TItemList* list : {static_cast<TItemList*>(map->Items.get()), static_cast<TItemList*>(map->Monsters.get())})
+            for (int i = 0; list && i < list->Count(); ++i)
+                placements.push_back(list->Element(i));
+    return placements;
 }
 
 std::vector<TMap*> TElementBrowser::AllMaps() const

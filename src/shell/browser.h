@@ -71,6 +71,8 @@ public:
     // A map, element or placement is about to be removed for good: every
     // window lets go of it, of its lists and of what lies on it.
     virtual void Removing(TListedItem& thing) = 0;
+    // Placements kept off their maps by the undo history: a rename reaches them too.
+    virtual std::vector<TListedItem*> HeldPlacements() { return {}; }
     // A list is about to be changed, and has been changed, by the browser.
     virtual void ListChanging(TParList&) {}
     virtual void ListChanged(TParList&) {}
@@ -210,6 +212,8 @@ private:
     TListedList* Library() const;
     // The project's maps and the placeholder map.
     std::vector<TMap*> AllMaps() const;
+    // The items and monsters of every map, and those the undo history keeps.
+    std::vector<TListedItem*> AllPlacements() const;
     // Every parameter that names an element of the library by its old name
     // takes the new one.
     void CarryReferences(const TLoadSaveList& library, const std::string& from, const std::string& to);

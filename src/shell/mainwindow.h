@@ -153,6 +153,7 @@ public:
     // and the undo history, which may refer to it, is forgotten.
     void Removing(TListedItem& thing) override;
     TEditSession& Session() { return session_; }
+    std::vector<TListedItem*> HeldPlacements() override { return history_.HeldPlacements(); }
     void ListChanging(TParList& list) override { session_.ListChanging(list); }
     void ListChanged(TParList& list) override { session_.ListChanged(list); }
     // An element dragged from the tree onto the "Elements" list goes to the
