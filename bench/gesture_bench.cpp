@@ -3,6 +3,7 @@
 // repaints what changed. Reports the cells drawn per step.
 
 #include "mapedit/gestures.h"
+#include "mapedit/history.h"
 #include "mapedit/maparea.h"
 #include "controls/userdialogs.h"
 #include "model/project.h"
@@ -11,7 +12,9 @@
 
 #include <QApplication>
 
+#include <chrono>
 #include <cstdlib>
+#include <malloc.h>
 #include <memory>
 
 using namespace kestrune;
@@ -94,9 +97,43 @@ void BM_DragStroke256CellsZoom6(benchmark::State& state)
         -area.View()->pos())).LastX + 1);
 }
 
+// 10,000 strokes of 50 cells each on a 256 x 256 map recorded in the
+// history, then every one of them undone. Reports the heap the history holds
+// and the time of the undo of all of them.
+void BM_History10000Strokes(benchmark::State& state)
+{
+    Project project;
+    project.LoadingShared = false;
+    TMap* map = static_cast<TMap*>(project.Maps->Add(std::make_unique<TMap>("Big", project.Maps.get(), 256, 256)));
+    double bytes = 0, undoMs = 0;
+    for (auto _ : state) {
+        TMapHistory history;
+        history.Stack().setUndoLimit(0); // every step kept
+        const size_t before = mallinfo2().uordblks;
+        for (int stroke = 0; stroke < 10000; ++stroke) {
+            history.BeginStroke();
+            for (int i = 0; i < 50; ++i) {
+                const int x = (stroke * 7 + i) % 256, y = (stroke * 13 + i * 3) % 256;
+                TMapCell& cell = map->Cell(x, y);
+                const int was = cell.Floor();
+                cell.SetSlot(4, (was + 1) % 200);
+                history.CellChanged(map, x, y, 4, was, cell.Floor());
+            }
+        }
+        bytes = static_cast<double>(mallinfo2().uordblks - before);
+        const auto start = std::chrono::steady_clock::now();
+        while (history.Stack().canUndo())
+            history.Stack().undo();
+        undoMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    }
+    state.counters["history_MiB"] = bytes / (1024.0 * 1024.0);
+    state.counters["undo_all_ms"] = undoMs;
+}
+
 } // namespace
 
 BENCHMARK(BM_DragStroke256CellsZoom6)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_History10000Strokes)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv)
 {

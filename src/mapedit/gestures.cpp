@@ -247,11 +247,17 @@ void TMapGestures::DropFromTree(int position, int x, int y)
             History->PlacementAdded(map, monster);
     } else if (kind == 7) {
         if (auto* npc = dynamic_cast<TNPC*>(host_.ShownElement())) {
-            // The grid may show the NPC's position and map: it stores what it
-            // holds first and shows the moved NPC after.
-            TListChange change(Session, npc->Params.get());
-            npc->MoveTo(x, y);
-            npc->Params->SetValue("map", map->Name);
+            std::vector<std::pair<std::string, std::string>> before;
+            {
+                // The grid may show the NPC's position and map: it stores what it
+                // holds first and shows the moved NPC after.
+                TListChange change(Session, npc->Params.get());
+                before = TMapHistory::ParametersOf(*npc);
+                npc->MoveTo(x, y);
+                npc->Params->SetValue("map", map->Name);
+            }
+            if (History)
+                History->NpcMoved(map, npc, before);
             host_.RepaintCell(x, y);
         }
         host_.SetModified();

@@ -3,6 +3,7 @@
 #include "model/editsession.h"
 #include "model/map.h"
 
+#include <QPoint>
 #include <QUndoCommand>
 
 #include <cstring>
@@ -12,6 +13,27 @@
 namespace kestrune {
 
 namespace {
+
+QString ToQ(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<int>(s.size())); }
+
+// "Place item Bread", "Move monster Rat", "Move NPC Mara".
+QString StepName(const char* verb, const TListedItem* placement)
+{
+    const char* what = dynamic_cast<const TNPC*>(placement)       ? "NPC"
+                       : dynamic_cast<const TMonster*>(placement) ? "monster"
+                                                                   : "item";
+    return QString::fromLatin1(verb) + QLatin1Char(' ') + QLatin1String(what) + QLatin1Char(' ') +
+           ToQ(placement->Name);
+}
+
+QPoint CellOf(const TListedItem* placement)
+{
+    if (const auto* item = dynamic_cast<const TItem*>(placement))
+        return {item->X, item->Y};
+    if (const auto* monster = dynamic_cast<const TMonster*>(placement))
+        return {monster->Left, monster->Top};
+    return {-1, -1};
+}
 
 // The first redo comes from QUndoStack::push right after the change was
 // made; it has nothing left to do.
@@ -23,6 +45,7 @@ public:
     }
     void undo() override
     {
+        Show();
         Undo();
         Changed();
     }
@@ -32,6 +55,7 @@ public:
             first_ = false;
             return;
         }
+        Show();
         Redo();
         Changed();
     }
@@ -39,6 +63,13 @@ public:
 protected:
     virtual void Undo() = 0;
     virtual void Redo() = 0;
+    // The cell the step changes, brought into view before it changes.
+    virtual QPoint Where() const { return {-1, -1}; }
+    void Show()
+    {
+        if (history_.OnShow)
+            history_.OnShow(map_, Where().x(), Where().y());
+    }
     void Changed()
     {
         if (history_.OnChanged)
@@ -59,12 +90,22 @@ private:
 
 class TCellsCommand : public TRecordedCommand {
 public:
+    // A map has at most 256 cells a side and a slot holds a byte: five bytes a change.
     struct Change {
-        int x, y, slot, before, after;
+        uint8_t x, y, slot, before, after;
     };
     TCellsCommand(TMapHistory& history, TMap* map, int stroke, Change change)
-        : TRecordedCommand(history, map, QStringLiteral("Paint")), stroke_(stroke), changes_{change}
+        : TRecordedCommand(history, map, LayerName(change.slot)), stroke_(stroke), changes_{change}
     {
+    }
+    static QString LayerName(int slot)
+    {
+        switch (slot) {
+        case 4: return QStringLiteral("Paint floors");
+        case 5: return QStringLiteral("Paint ceilings");
+        case 6: return QStringLiteral("Paint objects");
+        default: return QStringLiteral("Paint walls");
+        }
     }
     int id() const override { return 1; }
     bool mergeWith(const QUndoCommand* other) override
@@ -90,6 +131,8 @@ protected:
         map_->Changed = true;
     }
 
+    QPoint Where() const override { return {changes_.front().x, changes_.front().y}; }
+
 private:
     int stroke_;
     std::vector<Change> changes_;
@@ -100,14 +143,23 @@ class TPlacementCommand : public TRecordedCommand {
 public:
     TPlacementCommand(TMapHistory& history, TMap* map, TListedItem* placement, bool addedNow,
                       std::unique_ptr<TLoadSaveItem> held, int index)
-        : TRecordedCommand(history, map, addedNow ? QStringLiteral("Place") : QStringLiteral("Delete")),
+        : TRecordedCommand(history, map, StepName(addedNow ? "Place" : "Delete", placement)),
           placement_(placement), added_(addedNow), held_(std::move(held)), index_(index)
     {
     }
 
 protected:
-    void Undo() override { added_ ? TakeOff() : PutBack(); }
-    void Redo() override { added_ ? PutBack() : TakeOff(); }
+    void Undo() override
+    {
+        added_ ? TakeOff() : PutBack();
+        map_->Changed = true;
+    }
+    void Redo() override
+    {
+        added_ ? PutBack() : TakeOff();
+        map_->Changed = true;
+    }
+    QPoint Where() const override { return CellOf(placement_); }
 
 private:
     TItemList* List() const
@@ -155,9 +207,15 @@ class TMoveCommand : public TRecordedCommand {
 public:
     TMoveCommand(TMapHistory& history, TMap* map, TListedItem* placement, int stroke, TCellRect before,
                  TCellRect after)
-        : TRecordedCommand(history, map, QStringLiteral("Move")), placement_(placement), stroke_(stroke),
+        : TRecordedCommand(history, map, MoveName(placement, before, after)), placement_(placement), stroke_(stroke),
           before_(before), after_(after)
     {
+    }
+    static QString MoveName(const TListedItem* placement, const TCellRect& before, const TCellRect& after)
+    {
+        const bool resized = after.Right - after.Left != before.Right - before.Left ||
+                             after.Bottom - after.Top != before.Bottom - before.Top;
+        return StepName(resized ? "Stretch" : "Move", placement);
     }
     // The steps of one drag are one move: from where it started to where it ended.
     int id() const override { return 2; }
@@ -173,10 +231,12 @@ public:
 protected:
     void Undo() override { Apply(before_); }
     void Redo() override { Apply(after_); }
+    QPoint Where() const override { return CellOf(placement_); }
 
 private:
     void Apply(const TCellRect& r)
     {
+        map_->Changed = true;
         if (auto* item = dynamic_cast<TItem*>(placement_)) {
             map_->MoveItem(item, r.Left, r.Top);
         } else if (auto* monster = dynamic_cast<TMonster*>(placement_)) {
@@ -192,7 +252,8 @@ private:
 class TPatternCommand : public TRecordedCommand {
 public:
     TPatternCommand(TMapHistory& history, TListedItem* element, const uint8_t (&before)[11][11])
-        : TRecordedCommand(history, nullptr, QStringLiteral("Pattern")), element_(element)
+        : TRecordedCommand(history, nullptr, QStringLiteral("Paint pattern of ") + ToQ(element->Name)),
+          element_(element)
     {
         std::memcpy(before_, before, sizeof before_);
         std::memcpy(after_, element->PatternCells, sizeof after_);
@@ -213,9 +274,56 @@ private:
     uint8_t after_[11][11];
 };
 
+// An NPC dropped on a cell, perhaps of another map: its whole parameter
+// list before and after (position, size and map live there).
+class TNpcCommand : public TRecordedCommand {
+public:
+    using Snapshot = std::vector<std::pair<std::string, std::string>>;
+    TNpcCommand(TMapHistory& history, TMap* map, TListedItem* npc, Snapshot before)
+        : TRecordedCommand(history, map, StepName("Move", npc)), npc_(npc), before_(std::move(before)),
+          after_(Take(*npc))
+    {
+    }
+    static Snapshot Take(const TListedItem& npc)
+    {
+        Snapshot s;
+        for (int i = 0; i < npc.Params->Count(); ++i)
+            s.emplace_back(npc.Params->Par(i)->Name, npc.Params->Par(i)->Value);
+        return s;
+    }
+
+protected:
+    void Undo() override { Apply(before_); }
+    void Redo() override { Apply(after_); }
+    QPoint Where() const override { return CellOf(npc_); }
+
+private:
+    void Apply(const Snapshot& s)
+    {
+        TListChange change(history_.Session, npc_->Params.get());
+        npc_->Params->Clear();
+        for (const auto& [name, value] : s)
+            npc_->Params->SetValue(name, value);
+        npc_->ParametersReplaced();
+    }
+    TListedItem* npc_;
+    Snapshot before_, after_;
+};
+
 } // namespace
 
 TMapHistory::TMapHistory() = default;
+
+void TMapHistory::NpcMoved(TMap* map, TListedItem* npc, const std::vector<std::pair<std::string, std::string>>& before)
+{
+    if (npc && TNpcCommand::Take(*npc) != before)
+        stack_.push(new TNpcCommand(*this, map, npc, before));
+}
+
+std::vector<std::pair<std::string, std::string>> TMapHistory::ParametersOf(const TListedItem& element)
+{
+    return TNpcCommand::Take(element);
+}
 
 void TMapHistory::PatternChanged(TListedItem* element, const uint8_t (&before)[11][11])
 {
@@ -240,7 +348,8 @@ void TMapHistory::CellChanged(TMap* map, int x, int y, int slot, int before, int
 {
     if (before == after)
         return;
-    stack_.push(new TCellsCommand(*this, map, stroke_, {x, y, slot, before, after}));
+    auto byte = [](int v) { return static_cast<uint8_t>(v); };
+    stack_.push(new TCellsCommand(*this, map, stroke_, {byte(x), byte(y), byte(slot), byte(before), byte(after)}));
 }
 
 void TMapHistory::PlacementAdded(TMap* map, TListedItem* placement)

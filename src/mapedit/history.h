@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrune {
@@ -25,6 +27,9 @@ public:
 
     // Told of the lists a step changes when it is undone or redone.
     TEditSession* Session = nullptr;
+    // Told before a step is undone or redone, with the map and the cell it
+    // changes (-1, -1 when none), so that the change can be seen happening.
+    std::function<void(TMap*, int, int)> OnShow;
     // Told after a step was undone or redone, with the map it changed.
     std::function<void(TMap*)> OnChanged;
     // Told before a placement leaves its map through undo or redo, so that
@@ -40,6 +45,9 @@ public:
     void PlacementAdded(TMap* map, TListedItem* placement);
     void ItemMoved(TMap* map, TListedItem* item, int fromX, int fromY);
     void MonsterAreaChanged(TMap* map, TListedItem* monster, const TCellRect& before);
+    // An NPC moved (on the map, perhaps from another): its parameters before.
+    void NpcMoved(TMap* map, TListedItem* npc, const std::vector<std::pair<std::string, std::string>>& before);
+    static std::vector<std::pair<std::string, std::string>> ParametersOf(const TListedItem& element);
     // Takes a placement off its map, keeping it for undo.
     void RemovePlacement(TMap* map, TListedItem* placement);
 

@@ -987,16 +987,18 @@ void TElementBrowser::RightClickNode(QTreeWidgetItem* node)
         return;
     TMap& map = *currentMap_;
     TListedItem* element = library->Element(number - 1);
+    TListedItem* placed = nullptr;
     if (kind == 5) {
         auto* def = dynamic_cast<TItemDef*>(element);
-        if (!def || !map.AddItem(def, map.SelX, map.SelY))
+        if (!def || !(placed = map.AddItem(def, map.SelX, map.SelY)))
             return;
     } else {
         auto* def = dynamic_cast<TMonsterDef*>(element);
         if (!def)
             return;
-        map.AddMonster(def, map.SelX, map.SelY);
+        placed = map.AddMonster(def, map.SelX, map.SelY);
     }
+    host_.Placed(map, *placed);
     host_.RepaintCell(map.SelX, map.SelY);
     host_.ListPlacements();
 }

@@ -71,6 +71,8 @@ public:
     // A map, element or placement is about to be removed for good: every
     // window lets go of it, of its lists and of what lies on it.
     virtual void Removing(TListedItem& thing) = 0;
+    // An item or monster was placed on a map (for undo).
+    virtual void Placed(TMap&, TListedItem&) {}
     // Placements kept off their maps by the undo history: a rename reaches them too.
     virtual std::vector<TListedItem*> HeldPlacements() { return {}; }
     // A list is about to be changed, and has been changed, by the browser.

@@ -45,6 +45,11 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStyle>
+#include <QUndoStack>
+#include <QUndoView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -540,6 +545,7 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
         }
     };
     history_.Session = &session_;
+    history_.OnShow = [this](TMap* map, int x, int y) { ShowStep(map, x, y); };
     history_.OnPlacementLeaving = [this](TListedItem* placement) {
         const bool shown = grid_->ShownElement() == placement || project_->SelectedElement == placement;
         session_.Leaving(*placement);
@@ -585,7 +591,7 @@ TForm1::~TForm1()
 QAction* TForm1::MenuAction(const std::string& caption) const
 {
     for (QAction* a : allActions_)
-        if (FromQ(a->text()) == caption)
+        if (FromQ(a->objectName()) == caption || FromQ(a->text()) == caption)
             return a;
     return nullptr;
 }
@@ -594,6 +600,7 @@ void TForm1::BuildMenus()
 {
     auto add = [this](QMenu* menu, const char* caption, const char* shortcut, auto slot) {
         QAction* a = menu->addAction(QString::fromLatin1(caption));
+        a->setObjectName(QString::fromLatin1(caption)); // the caption may change ("Undo Paint walls")
         if (shortcut)
             a->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
         connect(a, &QAction::triggered, this, slot);
@@ -642,9 +649,17 @@ void TForm1::BuildMenus()
     add(modeMenu, "Code/map mode", "Alt+Return", [this] { CodeMapMode(); });
     add(modeMenu, "Both mode", "F10", [this] { BothMode(); });
     modeMenu->addSeparator();
-    // Text controls keep these keys while they have the focus.
-    add(modeMenu, "Undo", "Ctrl+Z", [this] { history_.Stack().undo(); });
-    add(modeMenu, "Redo", "Ctrl+Y", [this] { history_.Stack().redo(); });
+    // While a text is being edited the keys act on the text, otherwise on the project.
+    undoAction_ = add(modeMenu, "Undo", "Ctrl+Z", [this] { UndoOrRedo(true); });
+    redoAction_ = add(modeMenu, "Redo", "Ctrl+Y", [this] { UndoOrRedo(false); });
+    redoAction_->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))});
+    auto name = [](QAction* action, const char* verb, const QString& step) {
+        action->setText(step.isEmpty() ? QString::fromLatin1(verb) : QString::fromLatin1(verb) + QLatin1Char(' ') + step);
+    };
+    connect(&history_.Stack(), &QUndoStack::undoTextChanged, this,
+            [this, name](const QString& step) { name(undoAction_, "Undo", step); });
+    connect(&history_.Stack(), &QUndoStack::redoTextChanged, this,
+            [this, name](const QString& step) { name(redoAction_, "Redo", step); });
 
     QMenu* zoomMenu = menuBar()->addMenu(QStringLiteral("Zoom"));
     add(zoomMenu, "Increase", "Ctrl+9", [this] { SetZoom(project_->Zoom + 1); });
@@ -662,6 +677,7 @@ void TForm1::BuildMenus()
 
     QMenu* toolsMenu = menuBar()->addMenu(QStringLiteral("Tools"));
     add(toolsMenu, "Editor configuration", nullptr, [this] { OpenConfiguration(); });
+    add(toolsMenu, "History", nullptr, [this] { ShowHistory(); });
 
     QAction* about = menuBar()->addAction(QStringLiteral("About"));
     connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
@@ -965,6 +981,8 @@ void TForm1::ReadSettings()
     paintFloorsAction_->setChecked(s->ReadBool(Section, "floors", true));
     project_->PaintFloors = paintFloorsAction_->isChecked();
     SetZoom(s->ReadInteger(Section, "zoom", project_->Zoom));
+    // The history keeps this many steps (it is still empty here).
+    history_.Stack().setUndoLimit(std::clamp(s->ReadInteger(TfrmConfig::Section, "undoLimit", 1000), 0, 1000000));
     s->CloseSettings();
     if (mode == 2) {
         codeSplitter_->setSizes({std::max(VisualHeight, 0), std::max(height - VisualHeight, 1)});
@@ -1227,9 +1245,64 @@ bool TForm1::SaveProject()
         dialogs_.Error(e.what());
         return false;
     }
+    history_.Stack().setClean();
     if (windows_.Logo)
         windows_.Logo->hide();
     return true;
+}
+
+void TForm1::UndoOrRedo(bool undo)
+{
+    // A text being edited takes the keys first.
+    QWidget* focus = QApplication::focusWidget();
+    if (auto* source = dynamic_cast<TSourceEdit*>(focus); source && !source->isReadOnly()) {
+        undo ? source->Undo() : source->Redo();
+        return;
+    }
+    if (auto* line = qobject_cast<QLineEdit*>(focus); line && !line->isReadOnly()) {
+        undo ? line->undo() : line->redo();
+        return;
+    }
+    if (auto* text = qobject_cast<QPlainTextEdit*>(focus); text && !text->isReadOnly()) {
+        undo ? text->undo() : text->redo();
+        return;
+    }
+    grid_->SettleEdit(); // a value being typed in the grid is finished first
+    undo ? history_.Stack().undo() : history_.Stack().redo();
+}
+
+void TForm1::ShowStep(TMap* map, int x, int y)
+{
+    const bool known = map && (map == placeholderMap_.get() || (project_->Maps && project_->Maps->IndexOf(map) >= 0));
+    if (!known)
+        return;
+    if (project_->LibMode)
+        SetLibMode(false);
+    if (browser_->CurrentMap() != map)
+        browser_->ShowMap(map);
+    if (!map->InMap(x, y) || (map->SelX == x && map->SelY == y))
+        return;
+    const int oldX = map->SelX, oldY = map->SelY;
+    map->SelX = x;
+    map->SelY = y;
+    RepaintCell(oldX, oldY);
+    RepaintCell(x, y);
+    gestures_->ListPlacements();
+    ShowCursorLists();
+}
+
+void TForm1::ShowHistory()
+{
+    if (!historyView_) {
+        historyView_ = new QUndoView(&history_.Stack(), this);
+        historyView_->setWindowFlags(Qt::Tool);
+        historyView_->setWindowTitle(QStringLiteral("History"));
+        historyView_->setEmptyLabel(QStringLiteral("<as loaded>"));
+        historyView_->setCleanIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+        historyView_->resize(260, 360);
+    }
+    historyView_->show();
+    historyView_->raise();
 }
 
 bool TForm1::CloseQuery()

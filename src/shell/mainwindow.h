@@ -34,6 +34,7 @@ class QTabBar;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class QUndoView;
 class QWidget;
 
 namespace kestrune {
@@ -154,6 +155,11 @@ public:
     void Removing(TListedItem& thing) override;
     TEditSession& Session() { return session_; }
     std::vector<TListedItem*> HeldPlacements() override { return history_.HeldPlacements(); }
+    void Placed(TMap& map, TListedItem& placement) override
+    {
+        history_.BeginStroke();
+        history_.PlacementAdded(&map, &placement);
+    }
     void ListChanging(TParList& list) override { session_.ListChanging(list); }
     void ListChanged(TParList& list) override { session_.ListChanged(list); }
     // An element dragged from the tree onto the "Elements" list goes to the
@@ -163,6 +169,14 @@ public:
     // "Key Words": the NPC's key words open in the code editor.
     void OpenKeyWords();
     TMapHistory& History() { return history_; }
+    // Ctrl+Z and Ctrl+Y (Ctrl+Shift+Z): the text being edited, else the project history.
+    void UndoOrRedo(bool undo);
+    // "History": the steps, the saved point; a click on a step goes there.
+    void ShowHistory();
+    QUndoView* HistoryView() const { return historyView_; }
+    // A step is about to be undone or redone: its map, cell (or the
+    // element of a pattern) comes into view.
+    void ShowStep(TMap* map, int x, int y);
     void SetElementPanelVisible(bool visible) override;
     void SetElementPanelTitle(const std::string& title) override;
     void SetPlacementsListVisible(bool visible) override;
@@ -275,6 +289,9 @@ private:
     // The gestures as the placements list's drawing sees them (set once made).
     const TMapGestures* gesturesView_ = nullptr;
     TMapHistory history_;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
+    QUndoView* historyView_ = nullptr;
     std::unique_ptr<TPatternEditor> patternEditor_;
     // The pattern of the element a Lib-mode stroke started on, for undo.
     TListedItem* patternElement_ = nullptr;

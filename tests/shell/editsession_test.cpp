@@ -2,6 +2,7 @@
 // lose a designer's work or write it into the wrong place.
 
 #include "controls/datagrid.h"
+#include "controls/settings.h"
 #include "core/proptable.h"
 #include "mapedit/mapview.h"
 #include "model/placements.h"
@@ -14,6 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QTreeWidget>
+#include <QUndoStack>
+#include <QUndoView>
 #include <QApplication>
 #include <QKeyEvent>
 
@@ -327,6 +331,107 @@ TEST_F(Session, RenamesCarryTheirReferencesAndRemovalsReachEveryMap)
     main().Browser().Remove();
     EXPECT_EQ(main().Proj().ItemDefs->IndexOfName("Lamp"), -1);
     EXPECT_EQ(dropped->Def, nullptr);
+}
+
+} // namespace
+} // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+TEST_F(Session, HistoryStepsAreNamedShownWhereTheyActAndSaved)
+{
+    TMap* cellar = main().CurrentMap();
+    QAction* undo = main().MenuAction("Undo");
+    ASSERT_NE(undo, nullptr);
+    EXPECT_EQ(undo->text(), QStringLiteral("Undo"));
+
+    // A floor painted, then another map opened: undo opens the map and
+    // selects the cell first.
+    main().SelectKind(2);
+    main().Browser().SelectByIndex(0);
+    Click(4, 3, Qt::LeftButton);
+    EXPECT_EQ(undo->text(), QStringLiteral("Undo Paint floors"));
+    const int floor = cellar->Cell(4, 3).Floor();
+    main().Browser().ShowMap(Map("Tower"));
+    cellar->SelX = cellar->SelY = 0;
+    cellar->Changed = false;
+    undo->trigger();
+    EXPECT_EQ(main().CurrentMap(), cellar);
+    EXPECT_EQ(cellar->SelX, 4);
+    EXPECT_EQ(cellar->SelY, 3);
+    EXPECT_NE(cellar->Cell(4, 3).Floor(), floor);
+    EXPECT_TRUE(cellar->Changed);
+    EXPECT_EQ(main().MenuAction("Redo")->text(), QStringLiteral("Redo Paint floors"));
+
+    // A right click on a definition places it as a step of its own.
+    main().SelectKind(5);
+    const int items = cellar->Items->Count();
+    main().Browser().RightClickNode(main().ElementTree()->topLevelItem(0)->child(0));
+    ASSERT_EQ(cellar->Items->Count(), items + 1);
+    EXPECT_TRUE(undo->text().startsWith(QStringLiteral("Undo Place item ")));
+    cellar->Changed = false;
+    undo->trigger();
+    EXPECT_EQ(cellar->Items->Count(), items);
+    EXPECT_TRUE(cellar->Changed);
+
+    // An NPC dropped on the map goes back, map and all.
+    main().SelectKind(7);
+    main().Browser().SelectByName("Mara");
+    auto* mara = static_cast<TNPC*>(grid().ShownElement());
+    const std::string from = mara->Params->GetValue("map"), x = mara->Params->GetValue("x");
+    main().Gestures().DropFromTree(-1, 2, 2);
+    EXPECT_EQ(undo->text(), QStringLiteral("Undo Move NPC Mara"));
+    undo->trigger();
+    EXPECT_EQ(mara->Params->GetValue("map"), from);
+    EXPECT_EQ(mara->Params->GetValue("x"), x);
+    EXPECT_EQ(mara->Left, std::stoi(x));
+    main().MenuAction("Redo")->trigger();
+    EXPECT_EQ(mara->Params->GetValue("x"), "2");
+
+    // The history window lists the steps; saving marks the saved point.
+    main().ShowHistory();
+    ASSERT_NE(main().HistoryView(), nullptr);
+    EXPECT_EQ(main().HistoryView()->model()->rowCount(), main().History().Stack().count() + 1);
+    EXPECT_FALSE(main().History().Stack().isClean());
+    ASSERT_TRUE(main().SaveProject());
+    EXPECT_TRUE(main().History().Stack().isClean());
+}
+
+TEST_F(Session, UndoKeysActOnTheTextBeingEdited)
+{
+    main().show();
+    QApplication::setActiveWindow(&main());
+    main().SelectKind(2);
+    Click(1, 1, Qt::LeftButton);
+    const int steps = main().History().Stack().index();
+    code().OpenEvent(main().CurrentMap(), "onEnter");
+    code().Editor()->setFocus();
+    if (QApplication::focusWidget() != code().Editor())
+        GTEST_SKIP() << "no keyboard focus on this platform";
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QApplication::sendEvent(code().Editor(), &press);
+    ASSERT_TRUE(code().Editor()->CanUndo());
+    main().UndoOrRedo(true);
+    EXPECT_FALSE(code().Editor()->CanUndo());
+    EXPECT_EQ(main().History().Stack().index(), steps); // the map is untouched
+    main().ElementTree()->setFocus();
+    main().UndoOrRedo(true);
+    EXPECT_EQ(main().History().Stack().index(), steps - 1);
+}
+
+TEST(UndoLimit, ComesFromTheSettings)
+{
+    OwnSettings settings;
+    {
+        auto s = TSettings::OpenSettings();
+        s->WriteInteger("qv5editor\\config", "undoLimit", 2);
+        s->CloseSettings();
+    }
+    ScriptedDialogs dialogs;
+    TEditorWindows windows{dialogs};
+    windows.CreateAll();
+    EXPECT_EQ(windows.Main->History().Stack().undoLimit(), 2);
 }
 
 } // namespace
