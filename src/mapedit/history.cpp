@@ -266,6 +266,8 @@ protected:
 private:
     void Apply(const uint8_t (&cells)[11][11])
     {
+        if (history_.OnShowElement)
+            history_.OnShowElement(element_);
         std::memcpy(element_->PatternCells, cells, sizeof element_->PatternCells);
         element_->PreparePictures();
     }

@@ -30,6 +30,8 @@ public:
     // Told before a step is undone or redone, with the map and the cell it
     // changes (-1, -1 when none), so that the change can be seen happening.
     std::function<void(TMap*, int, int)> OnShow;
+    // Told before a pattern step is undone or redone, with its element.
+    std::function<void(TListedItem*)> OnShowElement;
     // Told after a step was undone or redone, with the map it changed.
     std::function<void(TMap*)> OnChanged;
     // Told before a placement leaves its map through undo or redo, so that

@@ -546,6 +546,7 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
     };
     history_.Session = &session_;
     history_.OnShow = [this](TMap* map, int x, int y) { ShowStep(map, x, y); };
+    history_.OnShowElement = [this](TListedItem* element) { ShowPatternStep(*element); };
     history_.OnPlacementLeaving = [this](TListedItem* placement) {
         const bool shown = grid_->ShownElement() == placement || project_->SelectedElement == placement;
         session_.Leaving(*placement);
@@ -1269,6 +1270,23 @@ void TForm1::UndoOrRedo(bool undo)
     }
     grid_->SettleEdit(); // a value being typed in the grid is finished first
     undo ? history_.Stack().undo() : history_.Stack().redo();
+}
+
+void TForm1::ShowPatternStep(TListedItem& element)
+{
+    // The pattern view of Lib mode, with the element selected in its kind.
+    for (int kind = 1; kind <= 4; ++kind) {
+        TListedList* library = project_->LibraryOfKind(kind);
+        if (!library || library->IndexOf(&element) < 0)
+            continue;
+        if (!project_->LibMode)
+            SetLibMode(true);
+        if (project_->CurrentKind != kind)
+            SelectKind(kind);
+        if (browser_->SelectedLibraryElement() != &element)
+            browser_->SelectByIndex(library->IndexOf(&element));
+        return;
+    }
 }
 
 void TForm1::ShowStep(TMap* map, int x, int y)

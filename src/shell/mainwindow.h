@@ -177,6 +177,7 @@ public:
     // A step is about to be undone or redone: its map, cell (or the
     // element of a pattern) comes into view.
     void ShowStep(TMap* map, int x, int y);
+    void ShowPatternStep(TListedItem& element);
     void SetElementPanelVisible(bool visible) override;
     void SetElementPanelTitle(const std::string& title) override;
     void SetPlacementsListVisible(bool visible) override;

@@ -377,6 +377,15 @@ TEST_F(Editor, LibModeEditsTheSelectedElementsPattern)
     EXPECT_NE(floor->PatternCells[4][3], painted);
     main().MenuAction("Redo")->trigger();
     EXPECT_EQ(floor->PatternCells[4][3], painted);
+    // Undone from elsewhere, the pattern comes into view first.
+    main().MenuAction("Undo")->trigger();
+    main().SetLibMode(false);
+    main().SelectKind(1);
+    main().MenuAction("Redo")->trigger();
+    EXPECT_TRUE(main().LibMode());
+    EXPECT_EQ(main().CurrentKind(), 2);
+    EXPECT_EQ(main().Proj().SelectedElement, own);
+    EXPECT_EQ(floor->PatternCells[4][3], painted);
     main().SetLibMode(false);
     EXPECT_FALSE(main().PatternEditor().ToolBar4()->isVisibleTo(&main()));
     EXPECT_EQ(main().MapView()->size().width(), main().CurrentMap()->SizeX * 39);
