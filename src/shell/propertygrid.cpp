@@ -195,19 +195,21 @@ void TPropertyGrid::StoreTable()
     if (TParList* list = ListOfTab())
         list->StoreFromTable(Table, session_.ShownKey);
     EndTableUpdate(Table);
-    Rederive();
+    if (tab_ == Tab::Properties)
+        Rederive(true);
 }
 
-void TPropertyGrid::Rederive()
+void TPropertyGrid::Rederive(bool showAgain)
 {
-    if (!rederive_ || tab_ != Tab::Properties)
+    if (!rederive_)
         return;
     rederive_ = false;
     // The list now lacks what was removed, renamed or emptied: the element
     // derives again what it derives from it.
     if (session_.Shown && session_.ShownParams == session_.Shown->Params.get()) {
         session_.Shown->ParametersReplaced();
-        ShowAgain();
+        if (showAgain)
+            ShowAgain();
     }
 }
 
@@ -247,11 +249,8 @@ void TPropertyGrid::SetTab(Tab tab)
     TParList* to = ListOfTab();
     if (from)
         from->StoreFromTable(Table, session_.ShownKey);
-    if (from && from == session_.ShownParams && rederive_) {
-        rederive_ = false;
-        if (session_.Shown && from == session_.Shown->Params.get())
-            session_.Shown->ParametersReplaced();
-    }
+    if (from && from == session_.ShownParams)
+        Rederive(false); // the events come next: the parameters need not be shown again
     if (tab_ == Tab::Properties) {
         host_.CodeSaveCurrent();
         host_.CodeSetTableLink(nullptr);
@@ -366,6 +365,17 @@ void TPropertyGrid::Ellipsis(const std::function<std::string(const std::string&)
     Table.Post();
 }
 
+void TPropertyGrid::RewritePosted(TPropertyTable& table, const std::string& name, const std::string& value)
+{
+    // The row just posted, written again without validation (it is the map's own value).
+    if (table.GetState() != TPropertyTable::State::Browse || table.Name() != name)
+        return;
+    table.DisableControls();
+    table.SetValue(value);
+    table.Post();
+    table.EnableControls();
+}
+
 bool TPropertyGrid::BeforePost(TPropertyTable& table)
 {
     if (table.ControlsDisabled())
@@ -398,22 +408,13 @@ void TPropertyGrid::AfterPost(TPropertyTable& table)
                 host_.MapResized();
                 // The row reads as the size the map has ("0x10" is 16).
                 const std::string decimal = std::to_string(*size);
-                if (value != decimal && table.GetState() == TPropertyTable::State::Browse && table.Name() == name) {
-                    table.DisableControls();
-                    table.SetValue(decimal);
-                    table.Post();
-                    table.EnableControls();
-                }
+                if (value != decimal)
+                    RewritePosted(table, name, decimal);
             } catch (const KestruneError& e) {
                 dialogs_.Error(e.what());
                 // The map keeps its size, and the row shows it again.
                 const std::string kept = std::to_string(name == "sizeX" ? map->SizeX : map->SizeY);
-                if (table.GetState() == TPropertyTable::State::Browse && table.Name() == name) {
-                    table.DisableControls();
-                    table.SetValue(kept);
-                    table.Post();
-                    table.EnableControls();
-                }
+                RewritePosted(table, name, kept);
                 return;
             }
         }

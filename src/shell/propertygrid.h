@@ -139,7 +139,8 @@ private:
     void ListEdited();
     // After the table was stored: the shown element derives again what it
     // derives from its parameters, when rows left the list.
-    void Rederive();
+    void Rederive(bool showAgain);
+    void RewritePosted(TPropertyTable& table, const std::string& name, const std::string& value);
     void AfterPost(TPropertyTable& table);
     bool RowVisible(const TPropertyRow& row) const;
     TParList* ListOfTab() const { return tab_ == Tab::Events ? session_.ShownEvents : session_.ShownParams; }
