@@ -1,12 +1,17 @@
 #include "mapedit/history.h"
 
 #include "model/editsession.h"
+#include "core/errors.h"
+#include "core/text.h"
 #include "model/map.h"
+#include "model/placements.h"
 
 #include <QPoint>
 #include <QUndoCommand>
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include <vector>
 
@@ -312,14 +317,211 @@ private:
     Snapshot before_, after_;
 };
 
+// A stretch of a list replaced by another: entries [At, At + Removed) of
+// the list before became Inserted.
+struct TListDiff {
+    int At = 0;
+    TEntries Removed, Inserted;
+
+    bool Empty() const { return Removed.empty() && Inserted.empty(); }
+
+    static TListDiff Between(const TEntries& before, const TEntries& after)
+    {
+        TListDiff d;
+        size_t head = 0;
+        while (head < before.size() && head < after.size() && before[head] == after[head])
+            ++head;
+        size_t tail = 0;
+        while (tail < before.size() - head && tail < after.size() - head &&
+               before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+            ++tail;
+        d.At = static_cast<int>(head);
+        d.Removed.assign(before.begin() + static_cast<std::ptrdiff_t>(head),
+                         before.end() - static_cast<std::ptrdiff_t>(tail));
+        d.Inserted.assign(after.begin() + static_cast<std::ptrdiff_t>(head),
+                          after.end() - static_cast<std::ptrdiff_t>(tail));
+        return d;
+    }
+
+    // Replaces `from` at At in the list by `to`.
+    static void Apply(TParList& list, int at, const TEntries& from, const TEntries& to)
+    {
+        for (size_t i = 0; i < from.size() && at < list.Count(); ++i)
+            list.Delete(at);
+        for (size_t i = 0; i < to.size(); ++i)
+            list.Insert(at + static_cast<int>(i), std::make_unique<TPar>(to[i].first, to[i].second));
+        list.NamesChanged();
+    }
+
+    // This change followed by `next`, given the list after both.
+    void Then(const TListDiff& next, const TParList& list)
+    {
+        // The stretch of the list between the two changes, as it was between them.
+        const int start = std::min(At, next.At);
+        const int end = std::max(At + static_cast<int>(Inserted.size()), next.At + static_cast<int>(next.Removed.size()));
+        TEntries middle;
+        for (int k = start; k < end; ++k) {
+            if (k >= next.At && k < next.At + static_cast<int>(next.Removed.size())) {
+                middle.push_back(next.Removed[static_cast<size_t>(k - next.At)]);
+            } else {
+                const int now = k < next.At ? k : k - static_cast<int>(next.Removed.size()) + static_cast<int>(next.Inserted.size());
+                middle.emplace_back(list.Par(now)->Name, list.Par(now)->Value);
+            }
+        }
+        auto replaced = [&middle, start](int at, size_t count, const TEntries& by) {
+            TEntries r(middle.begin(), middle.begin() + (at - start));
+            r.insert(r.end(), by.begin(), by.end());
+            r.insert(r.end(), middle.begin() + (at - start) + static_cast<std::ptrdiff_t>(count), middle.end());
+            return r;
+        };
+        const TEntries first = replaced(At, Inserted.size(), Removed);
+        const TEntries last = replaced(next.At, next.Removed.size(), next.Inserted);
+        TListDiff whole = Between(first, last);
+        whole.At += start;
+        *this = std::move(whole);
+    }
+};
+
+// A list edited in a window: the changed stretch, and what the list's
+// element derives from it made again.
+class TListCommand : public TRecordedCommand {
+public:
+    TListCommand(TMapHistory& history, const TListEdit& edit, TListDiff diff)
+        : TRecordedCommand(history, edit.Map, ToQ(edit.Step)), edit_(edit), diff_(std::move(diff))
+    {
+        edit_.Before.clear();
+    }
+    int id() const override { return 3; }
+    bool mergeWith(const QUndoCommand* other) override
+    {
+        const auto* o = static_cast<const TListCommand*>(other);
+        if (edit_.Merge == 0 || o->edit_.Merge != edit_.Merge || o->edit_.List != edit_.List)
+            return false;
+        diff_.Then(o->diff_, *edit_.List);
+        edit_.SlotAfter = o->edit_.SlotAfter;
+        // Typed back to where it began: no step is left.
+        setObsolete(Empty());
+        return true;
+    }
+    bool Empty() const { return diff_.Empty() && (edit_.Slot < 0 || edit_.SlotBefore == edit_.SlotAfter); }
+
+protected:
+    void Undo() override { Apply(diff_.Inserted, diff_.Removed, edit_.SlotBefore); }
+    void Redo() override { Apply(diff_.Removed, diff_.Inserted, edit_.SlotAfter); }
+    QPoint Where() const override { return {edit_.X, edit_.Y}; }
+
+private:
+    void Apply(const TEntries& from, const TEntries& to, int slot)
+    {
+        if (!map_ && history_.OnShowElement && edit_.Owner)
+            history_.OnShowElement(edit_.Owner);
+        TListChange change(history_.Session, edit_.List);
+        TListDiff::Apply(*edit_.List, diff_.At, from, to);
+        if (map_) {
+            map_->Changed = true;
+            if (edit_.Slot >= 0 && map_->InMap(edit_.X, edit_.Y))
+                map_->Cell(edit_.X, edit_.Y).SetSlot(edit_.Slot, slot);
+        }
+        TListedItem* owner = edit_.Owner;
+        if (!owner || edit_.List != owner->Params.get())
+            return;
+        // What the element derives from its parameters follows them.
+        if (auto* map = dynamic_cast<TMap*>(owner)) {
+            const std::optional<int32_t> x = StrToInt32(Trim(map->Params->GetValue("sizeX")));
+            const std::optional<int32_t> y = StrToInt32(Trim(map->Params->GetValue("sizeY")));
+            try {
+                if (x && y && (*x != map->SizeX || *y != map->SizeY))
+                    map->SetSize(*x, *y);
+            } catch (const KestruneError&) {
+            }
+            map->ParametersReplaced();
+            return;
+        }
+        owner->ParametersReplaced();
+        if (!dynamic_cast<TItem*>(owner) && !dynamic_cast<TMonster*>(owner)) {
+            try {
+                owner->ApplyParameters();
+            } catch (const KestruneError&) {
+            }
+        }
+        if (map_ && dynamic_cast<TItem*>(owner))
+            map_->RecountItems();
+    }
+
+    TListEdit edit_;
+    TListDiff diff_;
+};
+
+class TFunctionCommand : public TRecordedCommand {
+public:
+    TFunctionCommand(TMapHistory& history, TStep& step)
+        : TRecordedCommand(history, step.Map, ToQ(step.Name)), step_(std::move(step))
+    {
+    }
+
+protected:
+    void Undo() override { Run(step_.Undo); }
+    void Redo() override { Run(step_.Redo); }
+
+private:
+    void Run(const std::function<void()>& change)
+    {
+        if (!map_ && step_.Element && history_.OnShowElement)
+            history_.OnShowElement(step_.Element);
+        if (change)
+            change();
+    }
+    TStep step_;
+};
+
 } // namespace
 
 TMapHistory::TMapHistory() = default;
 
+void TMapHistory::Record(TStep& step) { Push(new TFunctionCommand(*this, step)); }
+
+void TMapHistory::Push(QUndoCommand* step)
+{
+    if (groupDepth_ > 0 && !groupOpen_) {
+        stack_.beginMacro(groupName_);
+        groupOpen_ = true;
+    }
+    stack_.push(step);
+}
+
+void TMapHistory::BeginSteps(const std::string& name)
+{
+    if (groupDepth_++ == 0) {
+        groupName_ = ToQ(name);
+        groupOpen_ = false;
+    }
+}
+
+void TMapHistory::EndSteps()
+{
+    if (groupDepth_ == 0 || --groupDepth_ > 0)
+        return;
+    if (groupOpen_)
+        stack_.endMacro();
+    groupOpen_ = false;
+}
+
+void TMapHistory::ListEdited(TListEdit& edit)
+{
+    if (!edit.List)
+        return;
+    auto* step = new TListCommand(*this, edit, TListDiff::Between(edit.Before, TEditSession::EntriesOf(*edit.List)));
+    if (step->Empty()) {
+        delete step;
+        return;
+    }
+    Push(step);
+}
+
 void TMapHistory::NpcMoved(TMap* map, TListedItem* npc, const std::vector<std::pair<std::string, std::string>>& before)
 {
     if (npc && TNpcCommand::Take(*npc) != before)
-        stack_.push(new TNpcCommand(*this, map, npc, before));
+        Push(new TNpcCommand(*this, map, npc, before));
 }
 
 std::vector<std::pair<std::string, std::string>> TMapHistory::ParametersOf(const TListedItem& element)
@@ -331,7 +533,7 @@ void TMapHistory::PatternChanged(TListedItem* element, const uint8_t (&before)[1
 {
     if (!element || std::memcmp(before, element->PatternCells, sizeof element->PatternCells) == 0)
         return;
-    stack_.push(new TPatternCommand(*this, element, before));
+    Push(new TPatternCommand(*this, element, before));
 }
 
 void TMapHistory::BeginStroke() { ++stroke_; }
@@ -351,18 +553,18 @@ void TMapHistory::CellChanged(TMap* map, int x, int y, int slot, int before, int
     if (before == after)
         return;
     auto byte = [](int v) { return static_cast<uint8_t>(v); };
-    stack_.push(new TCellsCommand(*this, map, stroke_, {byte(x), byte(y), byte(slot), byte(before), byte(after)}));
+    Push(new TCellsCommand(*this, map, stroke_, {byte(x), byte(y), byte(slot), byte(before), byte(after)}));
 }
 
 void TMapHistory::PlacementAdded(TMap* map, TListedItem* placement)
 {
-    stack_.push(new TPlacementCommand(*this, map, placement, true, nullptr, 0));
+    Push(new TPlacementCommand(*this, map, placement, true, nullptr, 0));
 }
 
 void TMapHistory::ItemMoved(TMap* map, TListedItem* item, int fromX, int fromY)
 {
     const auto* it = static_cast<const TItem*>(item);
-    stack_.push(
+    Push(
         new TMoveCommand(*this, map, item, stroke_, {fromX, fromY, fromX, fromY}, {it->X, it->Y, it->X, it->Y}));
 }
 
@@ -371,7 +573,7 @@ void TMapHistory::MonsterAreaChanged(TMap* map, TListedItem* monster, const TCel
     const TCellRect after = static_cast<const TMonster*>(monster)->Area();
     if (after == before)
         return;
-    stack_.push(new TMoveCommand(*this, map, monster, stroke_, before, after));
+    Push(new TMoveCommand(*this, map, monster, stroke_, before, after));
 }
 
 void TMapHistory::RemovePlacement(TMap* map, TListedItem* placement)
@@ -385,7 +587,7 @@ void TMapHistory::RemovePlacement(TMap* map, TListedItem* placement)
                                                       map->Cell(item->X, item->Y).ItemCount > 0)
         --map->Cell(item->X, item->Y).ItemCount;
     std::unique_ptr<TLoadSaveItem> held = list->Extract(at);
-    stack_.push(new TPlacementCommand(*this, map, placement, false, std::move(held), at));
+    Push(new TPlacementCommand(*this, map, placement, false, std::move(held), at));
 }
 
 } // namespace kestrune

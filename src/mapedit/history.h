@@ -15,6 +15,8 @@
 namespace kestrune {
 
 class TEditSession;
+struct TListEdit;
+struct TStep;
 class TListedItem;
 class TMap;
 struct TCellRect;
@@ -30,7 +32,8 @@ public:
     // Told before a step is undone or redone, with the map and the cell it
     // changes (-1, -1 when none), so that the change can be seen happening.
     std::function<void(TMap*, int, int)> OnShow;
-    // Told before a pattern step is undone or redone, with its element.
+    // Told before a step of an element that lies on no map (a pattern, a
+    // library element's lists) is undone or redone, with the element.
     std::function<void(TListedItem*)> OnShowElement;
     // Told after a step was undone or redone, with the map it changed.
     std::function<void(TMap*)> OnChanged;
@@ -57,14 +60,37 @@ public:
     // element holds the pattern after it). Nothing is recorded when equal.
     void PatternChanged(TListedItem* element, const uint8_t (&before)[11][11]);
 
+    // A window changed a list (it holds the entries after the change).
+    // Nothing is recorded when nothing changed.
+    void ListEdited(TListEdit& edit);
+
+    // Any other change, made already.
+    void Record(TStep& step);
+
+    // The steps recorded between these two are one step of that name (none
+    // when nothing was recorded).
+    void BeginSteps(const std::string& name);
+    void EndSteps();
+
     // The placements that steps keep off their maps (deleted, or placed and undone).
     std::vector<TListedItem*> HeldPlacements() const;
 
     // Forgets every step (a map or an element was removed).
-    void Clear() { stack_.clear(); }
+    void Clear()
+    {
+        stack_.clear();
+        groupDepth_ = 0;
+        groupOpen_ = false;
+    }
+
+    // Records a step (inside the open group, if one is open).
+    void Push(QUndoCommand* step);
 
 private:
     QUndoStack stack_;
+    int groupDepth_ = 0;
+    bool groupOpen_ = false;
+    QString groupName_;
     int stroke_ = 0;
 };
 

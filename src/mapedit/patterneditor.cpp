@@ -129,11 +129,14 @@ bool TPatternEditor::EditSwatchColour(int tag)
     const std::optional<QColor> chosen = ChooseColour(QColor::fromRgb(ToRgb(colour)));
     if (!chosen || !chosen->isValid())
         return false;
+    const TColor before = colour;
     colour = RgbColor(chosen->red(), chosen->green(), chosen->blue());
     RebuildSwatches();
     project_.PrepareMapPictures();
     if (OnColoursChanged)
         OnColoursChanged();
+    if (OnColourEdited && colour != before)
+        OnColourEdited(tag, before);
     return true;
 }
 

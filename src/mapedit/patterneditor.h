@@ -97,6 +97,8 @@ public:
     // A map colour changed: the pictures of every wall, floor, ceiling and
     // object are rebuilt already; the tree, the pattern and the map need a repaint.
     std::function<void()> OnColoursChanged;
+    // A colour was changed (it held `before`), for the history.
+    std::function<void(int tag, TColor before)> OnColourEdited;
     // An element's pattern changed (its pictures are rebuilt already).
     std::function<void(TListedItem*)> OnPatternChanged;
 

@@ -3,6 +3,7 @@
 #include "model/elements.h"
 #include "model/map.h"
 #include "model/placements.h"
+#include "core/parlist.h"
 
 #include <algorithm>
 
@@ -39,6 +40,62 @@ void TEditSession::Leaving(TListedItem& thing)
         CodeElement = nullptr;
         CodeList = nullptr;
     }
+}
+
+TEntries TEditSession::EntriesOf(const TParList& list)
+{
+    TEntries entries;
+    entries.reserve(static_cast<size_t>(list.Count()));
+    for (int i = 0; i < list.Count(); ++i)
+        entries.emplace_back(list.Par(i)->Name, list.Par(i)->Value);
+    return entries;
+}
+
+TRecordListEdit::TRecordListEdit(TEditSession* session, std::string step, TListedItem* owner, TParList* list,
+                                 int merge)
+    : session_(session && session->OnListEdited && list ? session : nullptr)
+{
+    Edit.Step = std::move(step);
+    Edit.Owner = owner;
+    Edit.List = list;
+    Edit.Merge = merge;
+    if (!session_)
+        return;
+    Edit.Before = TEditSession::EntriesOf(*list);
+    // Where the change is seen: a map as a whole, or the cell of a placement.
+    if (auto* map = dynamic_cast<TMap*>(owner)) {
+        Edit.Map = map;
+    } else if (owner) {
+        if (const auto* placements = dynamic_cast<const TItemList*>(owner->Owner); placements && placements->Map) {
+            Edit.Map = placements->Map;
+            if (const auto* item = dynamic_cast<const TItem*>(owner)) {
+                Edit.X = item->X;
+                Edit.Y = item->Y;
+            } else if (const auto* monster = dynamic_cast<const TMonster*>(owner)) {
+                Edit.X = monster->Left;
+                Edit.Y = monster->Top;
+            }
+        }
+    }
+}
+
+void TEditSession::BeginSteps(const std::string& name)
+{
+    if (OnBeginSteps)
+        OnBeginSteps(name);
+}
+
+void TEditSession::EndSteps()
+{
+    if (OnEndSteps)
+        OnEndSteps();
+}
+
+TRecordListEdit::~TRecordListEdit()
+{
+    // The history keeps nothing when nothing changed.
+    if (session_)
+        session_->OnListEdited(Edit);
 }
 
 void TEditSession::ListChanging(TParList& list)

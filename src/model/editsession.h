@@ -11,13 +11,45 @@
 // stores what it holds before the change and shows the list again after it.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace kestrune {
 
 class TListedItem;
+class TMap;
 class TParList;
+
+using TEntries = std::vector<std::pair<std::string, std::string>>;
+
+// A change a window made to a list, told to the project history: the
+// entries before it (the list holds those after).
+struct TListEdit {
+    std::string Step;               // "Change sizeX", "Edit script onEnter [3,4]"
+    TListedItem* Owner = nullptr;   // the element, map or placement the list belongs to
+    TParList* List = nullptr;
+    TEntries Before;
+    // Consecutive edits with the same non-zero number are one step.
+    int Merge = 0;
+    // Where the change is seen: the map and cell, when it lies on a map.
+    TMap* Map = nullptr;
+    int X = -1, Y = -1;
+    // A slot of that cell changed alongside (the orientation), or -1.
+    int Slot = -1, SlotBefore = 0, SlotAfter = 0;
+};
+
+// A change made outside the lists (an element or a map added, removed or
+// renamed), with what undoes and redoes it.
+struct TStep {
+    std::string Name;
+    std::function<void()> Undo, Redo;
+    // Shown before it is undone or redone: the map, else the element in its kind.
+    TMap* Map = nullptr;
+    TListedItem* Element = nullptr;
+    // What the step keeps while it lives (a removed element, for one).
+    std::shared_ptr<void> Held;
+};
 
 class TEditSession {
 public:
@@ -34,6 +66,23 @@ public:
 
     // The code pane edits the events list that the grid shows.
     bool GridShowsCodeList() const { return CodeList && CodeList == ShownEvents; }
+
+    // ---- the project history ----
+    // Told of every change a window makes to a list (none: nothing is recorded).
+    std::function<void(TListEdit&)> OnListEdited;
+    static TEntries EntriesOf(const TParList& list);
+    // Changes told between these two are one step of that name.
+    std::function<void(const std::string&)> OnBeginSteps;
+    std::function<void()> OnEndSteps;
+    void BeginSteps(const std::string& name);
+    void EndSteps();
+    // Told of every other change, made already.
+    std::function<void(TStep&)> OnStep;
+    void Record(TStep step)
+    {
+        if (OnStep)
+            OnStep(step);
+    }
 
     // ---- announcements ----
     struct Observer {
@@ -81,6 +130,45 @@ public:
 private:
     TEditSession* session_;
     TParList* list_;
+};
+
+// Makes the changes told while it lives one step.
+class TStepGroup {
+public:
+    TStepGroup(TEditSession* session, const std::string& name) : session_(session)
+    {
+        if (session_)
+            session_->BeginSteps(name);
+    }
+    ~TStepGroup()
+    {
+        if (session_)
+            session_->EndSteps();
+    }
+    TStepGroup(const TStepGroup&) = delete;
+    TStepGroup& operator=(const TStepGroup&) = delete;
+
+private:
+    TEditSession* session_;
+};
+
+// Records a change to a list: the entries at construction are compared with
+// those at destruction, and a difference is told as one step.
+class TRecordListEdit {
+public:
+    TRecordListEdit(TEditSession* session, std::string step, TListedItem* owner, TParList* list, int merge = 0);
+    ~TRecordListEdit();
+    TRecordListEdit(TRecordListEdit&& other) noexcept : Edit(std::move(other.Edit)), session_(other.session_)
+    {
+        other.session_ = nullptr;
+    }
+    TRecordListEdit(const TRecordListEdit&) = delete;
+    TRecordListEdit& operator=(const TRecordListEdit&) = delete;
+
+    TListEdit Edit;
+
+private:
+    TEditSession* session_;
 };
 
 } // namespace kestrune

@@ -9,6 +9,7 @@
 #include "help/helpwindow.h"
 #include "model/editsession.h"
 #include "model/elements.h"
+#include "model/map.h"
 #include "model/project.h"
 #include "params/paramedit.h"
 #include "script/completion.h"
@@ -159,7 +160,69 @@ void TfrmCodeEdit::SetSession(TEditSession* session)
         FillEntryList(-1);
         ShowText({});
     };
+    observer.ListChanging = [this](TParList& list) {
+        if (&list == session_->CodeList)
+            SaveCurrent();
+    };
+    observer.ListChanged = [this](TParList& list) {
+        if (&list != session_->CodeList)
+            return;
+        // Undone or redone: the entry shown is read again, if it is still there.
+        const int row = list.IndexOfName(entry_);
+        FillEntryList(row);
+        ShowText(row >= 0 ? list.GetValue(entry_) : std::string());
+    };
     observerId_ = session_->Observe(std::move(observer));
+}
+
+int TfrmCodeEdit::NewSerial()
+{
+    static int serials = 0;
+    return ++serials;
+}
+
+namespace {
+
+// "onEnter[3,4]" is called "onEnter [3,4]" in a step's name.
+std::string EntryWords(const std::string& entry)
+{
+    const size_t open = entry.find('[');
+    if (open == std::string::npos || open == 0 || entry.back() != ']')
+        return entry;
+    return entry.substr(0, open) + " " + entry.substr(open);
+}
+
+// The cell a map event's key names ("onEnter[3,4,1]"), if any.
+std::optional<std::pair<int, int>> CellOfEntry(const std::string& entry)
+{
+    const size_t open = entry.find('[');
+    if (open == std::string::npos || entry.back() != ']')
+        return std::nullopt;
+    const std::string inner = entry.substr(open + 1, entry.size() - open - 2);
+    const size_t comma = inner.find(',');
+    if (comma == std::string::npos)
+        return std::nullopt;
+    const size_t second = inner.find(',', comma + 1);
+    const std::optional<int32_t> x = StrToInt32(Trim(inner.substr(0, comma)));
+    const std::optional<int32_t> y = StrToInt32(
+        Trim(inner.substr(comma + 1, second == std::string::npos ? std::string::npos : second - comma - 1)));
+    if (!x || !y)
+        return std::nullopt;
+    return std::make_pair(static_cast<int>(*x), static_cast<int>(*y));
+}
+
+} // namespace
+
+TRecordListEdit TfrmCodeEdit::RecordChange(const std::string& step, const std::string& entry, int merge)
+{
+    TRecordListEdit record(session_, step, session_->CodeElement, session_->CodeList, merge);
+    if (record.Edit.Map && record.Edit.Owner == static_cast<TListedItem*>(record.Edit.Map)) {
+        if (const auto cell = CellOfEntry(entry)) {
+            record.Edit.X = cell->first;
+            record.Edit.Y = cell->second;
+        }
+    }
+    return record;
 }
 
 void TfrmCodeEdit::BuildPane()
@@ -344,6 +407,7 @@ void TfrmCodeEdit::FillEntryList(int selectRow)
 
 void TfrmCodeEdit::ShowText(const std::string& text)
 {
+    textSerial_ = NewSerial();
     filling_ = true;
     completion_->HideAll();
     // Every cursor move on the map shows the current entry again: an
@@ -378,7 +442,11 @@ std::string TfrmCodeEdit::OpenList(TListedItem* element, TParList* list, const s
         ShowText({});
         return {};
     }
+    // A new entry and the text then typed into it are one step.
+    int added = 0;
     if (!shown.empty() && session_->CodeList->IndexOfName(shown) < 0 && !ReadOnly()) {
+        added = NewSerial();
+        TRecordListEdit record = RecordChange("Add script " + EntryWords(shown), shown, added);
         session_->CodeList->SetValue(shown, {});
         if (OnModified)
             OnModified();
@@ -392,6 +460,8 @@ std::string TfrmCodeEdit::OpenList(TListedItem* element, TParList* list, const s
     entry_ = shown;
     const std::string text = session_->CodeList->GetValue(entry_);
     ShowText(text);
+    if (added && entry_ == shown)
+        textSerial_ = added;
     return text;
 }
 
@@ -404,6 +474,7 @@ void TfrmCodeEdit::SaveCurrent()
     if (index >= 0) {
         TPar* par = session_->CodeList->Par(index);
         if (par->Value != text) {
+            TRecordListEdit record = RecordChange("Edit script " + EntryWords(entry_), entry_, textSerial_);
             par->Value = text;
             if (OnModified)
                 OnModified();
@@ -411,7 +482,10 @@ void TfrmCodeEdit::SaveCurrent()
     } else {
         if (IsBlank(text))
             return;
-        session_->CodeList->SetValue(entry_, text);
+        {
+            TRecordListEdit record = RecordChange("Edit script " + EntryWords(entry_), entry_, textSerial_);
+            session_->CodeList->SetValue(entry_, text);
+        }
         if (OnModified)
             OnModified();
     }
@@ -559,6 +633,8 @@ bool TfrmCodeEdit::RenameCurrent(const std::string& newName)
     edit_->SetText(held);
     filling_ = false;
     if (index >= 0) {
+        TRecordListEdit record = RecordChange("Rename script " + EntryWords(entry_) + " to " + EntryWords(newName),
+                                              newName, 0);
         session_->CodeList->Par(index)->Name = newName;
         session_->CodeList->NamesChanged();
         if (OnModified)
@@ -577,14 +653,15 @@ void TfrmCodeEdit::RemoveEntry()
         return;
     if (!dialogs_ || !dialogs_->Confirm("Are you sure, that you want to remove this code?"))
         return;
-    ShowText({});
     SaveCurrent();
     const int index = session_->CodeList->IndexOfName(entry_);
     if (index >= 0) {
+        TRecordListEdit record = RecordChange("Remove script " + EntryWords(entry_), entry_, 0);
         session_->CodeList->Delete(index);
         if (OnModified)
             OnModified();
     }
+    ShowText({});
     entry_.clear();
     if (session_->CodeList->Count() > 0) {
         OpenList(session_->CodeElement, session_->CodeList, {});
@@ -627,7 +704,12 @@ void TfrmCodeEdit::ShowNamesEditor()
         if (!token.Text.empty() && token.Text[0] == '@')
             position = token.Text.substr(1, 200);
     }
-    if (paramEdit_->EditList(names, "Names list", position) && OnModified)
+    bool edited;
+    {
+        TRecordListEdit record(session_, "Edit Names list", nullptr, names);
+        edited = paramEdit_->EditList(names, "Names list", position);
+    }
+    if (edited && OnModified)
         OnModified();
     RefreshNames(*project_);
 }
@@ -657,8 +739,14 @@ void TfrmCodeEdit::ConvertTextToName()
         const bool closed = value.size() >= 2 && value.back() == value[0];
         value = value.substr(1, value.size() - (closed ? 2 : 1));
     }
-    names->SetValue(*name, value);
+    // The new name and the text that uses it are one step.
+    TStepGroup group(session_, "Convert text to name");
+    {
+        TRecordListEdit record(session_, "Add name " + *name, nullptr, names);
+        names->SetValue(*name, value);
+    }
     edit_->ReplaceToken(token, "@" + *name);
+    SaveCurrent();
     if (OnModified)
         OnModified();
     RefreshNames(*project_);

@@ -133,6 +133,8 @@ public:
     static const char* EntryMimeType();
 
 private:
+    // Records the change the edited list is about to get, seen at the entry's cell.
+    TRecordListEdit RecordChange(const std::string& step, const std::string& entry, int merge);
     void BuildPane();
     void FillEntryList(int selectRow);
     void ShowText(const std::string& text);
@@ -155,6 +157,9 @@ private:
     TPropertyTable* tableLink_ = nullptr;
     std::vector<std::string> nameChoices_;
     bool filling_ = false;
+    // Stores of one shown text are one step of the history.
+    int textSerial_ = 0;
+    static int NewSerial();
 
     QWidget* pane_ = nullptr;
     QSplitter* splitter_ = nullptr;

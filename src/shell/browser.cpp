@@ -3,6 +3,7 @@
 #include "controls/userdialogs.h"
 #include "core/text.h"
 #include "model/canvas.h"
+#include "model/editsession.h"
 #include "model/map.h"
 #include "model/project.h"
 
@@ -10,6 +11,7 @@
 #include <QComboBox>
 #include <QDrag>
 #include <QEvent>
+#include <QFile>
 #include <QHeaderView>
 #include <QImage>
 #include <QMimeData>
@@ -719,6 +721,64 @@ void TElementBrowser::Add()
     FillMapChooser();
 }
 
+namespace {
+
+// The word a step names an element of a kind with.
+std::string KindWord(int kind)
+{
+    static const char* const words[] = {"map", "wall", "floor", "ceiling", "object", "item", "monster", "NPC"};
+    return kind >= 0 && kind <= 7 ? words[kind] : "element";
+}
+
+std::string ReadFileBytes(const fs::path& file)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec))
+        return {};
+    QFile f(QString::fromStdString(file.string()));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = f.readAll();
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+bool WriteFileBytes(const fs::path& file, const std::string& bytes)
+{
+    QFile f(QString::fromStdString(file.string()));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const bool written = f.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
+    return f.flush() && written;
+}
+
+} // namespace
+
+// A map out of the project, kept by the history with the bytes of its file.
+struct HeldMap {
+    std::unique_ptr<TLoadSaveItem> map;
+    fs::path file;
+    std::string bytes;
+    bool hadFile = false;
+};
+
+// An element out of its library, kept with the cells that showed it and
+// the placements it was the definition of.
+struct HeldElement {
+    std::unique_ptr<TLoadSaveItem> element;
+    TListedList* library = nullptr;
+    int position = 0;
+    int kind = 0;
+    std::vector<TMap*> maps;
+    struct Cell {
+        TMap* map;
+        uint8_t x, y, slot;
+    };
+    std::vector<Cell> cells;
+    std::vector<TListedItem*> orphans;
+};
+
+TEditSession* TElementBrowser::Session() const { return host_.EditSession(); }
+
 void TElementBrowser::AddMap(std::string& name)
 {
     if (!project_.Maps)
@@ -736,11 +796,29 @@ void TElementBrowser::AddMap(std::string& name)
         dialogs_.Error(e.what());
         return;
     }
-    currentMap_ = map.get();
+    TMap* added = map.get();
+    currentMap_ = added;
     maps.Add(std::move(map));
     maps.SortByName();
     SelectKind(project_.CurrentKind);
     name = *answer;
+
+    auto held = std::make_shared<HeldMap>();
+    held->file = added->MapFileName(MapsFolder());
+    TStep step;
+    step.Name = "Add map " + *answer;
+    step.Held = held;
+    step.Undo = [this, added, held] {
+        // The file goes with the map, as it came with it.
+        held->bytes = ReadFileBytes(held->file);
+        held->hadFile = !held->bytes.empty();
+        std::error_code ec;
+        fs::remove(held->file, ec);
+        held->map = TakeMapOut(added);
+    };
+    step.Redo = [this, held] { PutMapBack(*held); };
+    if (TEditSession* session = Session())
+        session->Record(std::move(step));
 }
 
 void TElementBrowser::AddElement(std::string& name)
@@ -761,6 +839,18 @@ void TElementBrowser::AddElement(std::string& name)
     SelectKind(project_.CurrentKind);
     host_.SetModified();
     name = *answer;
+
+    auto held = std::make_shared<HeldElement>();
+    held->library = library;
+    held->kind = project_.CurrentKind;
+    TStep step;
+    step.Name = "Add " + KindWord(held->kind) + " " + *answer;
+    step.Element = element;
+    step.Held = held;
+    step.Undo = [this, element, held] { TakeElementOut(element, *held); };
+    step.Redo = [this, held] { PutElementBack(*held); };
+    if (TEditSession* session = Session())
+        session->Record(std::move(step));
 }
 
 // -------------------------------------------------------------- remove
@@ -782,26 +872,74 @@ void TElementBrowser::RemoveMap()
     TMap* map = currentMap_;
     if (!dialogs_.Confirm("Are you sure, that you want to remove map " + map->Name + " from dik (no copy)?"))
         return;
-    // The file goes first: a map whose file cannot be deleted stays in the
-    // project as it was.
-    const fs::path file = map->MapFileName(MapsFolder());
-    std::error_code ec;
-    fs::remove(file, ec);
-    if (ec) {
-        dialogs_.Error("Cannot delete file " + file.string());
+    auto held = std::make_shared<HeldMap>();
+    held->file = map->MapFileName(MapsFolder());
+    if (!DeleteMapFile(*held))
         return;
+    held->map = TakeMapOut(map);
+
+    TStep step;
+    step.Name = "Remove map " + map->Name;
+    step.Held = held;
+    step.Undo = [this, held] { PutMapBack(*held); };
+    step.Redo = [this, map, held] {
+        if (DeleteMapFile(*held))
+            held->map = TakeMapOut(map);
+    };
+    if (TEditSession* session = Session())
+        session->Record(std::move(step));
+}
+
+bool TElementBrowser::DeleteMapFile(HeldMap& held)
+{
+    // The file goes first: a map whose file cannot be deleted stays in the
+    // project as it was. Its bytes stay with the step, for undo.
+    held.bytes = ReadFileBytes(held.file);
+    std::error_code ec;
+    held.hadFile = fs::exists(fs::symlink_status(held.file, ec));
+    fs::remove(held.file, ec);
+    if (ec) {
+        dialogs_.Error("Cannot delete file " + held.file.string());
+        return false;
     }
+    return true;
+}
+
+std::unique_ptr<TLoadSaveItem> TElementBrowser::TakeMapOut(TMap* map)
+{
+    const int index = project_.Maps ? project_.Maps->IndexOf(map) : -1;
+    if (index < 0)
+        return nullptr;
     host_.Removing(*map);
     host_.ForgetShownLists();
     if (project_.SelectedElement == map)
         project_.SelectedElement = nullptr;
-    project_.Maps->Delete(project_.Maps->IndexOf(map));
-    currentMap_ = nullptr;
+    std::unique_ptr<TLoadSaveItem> out = project_.Maps->Extract(index);
+    if (currentMap_ == map)
+        currentMap_ = nullptr;
     SelectKind(project_.CurrentKind);
     // The tree opened another map when one is left; otherwise the
     // placeholder is open, and the grid shows what is open.
     if (!currentMap_)
         ShowMap(nullptr);
+    FillMapChooser();
+    return out;
+}
+
+void TElementBrowser::PutMapBack(HeldMap& held)
+{
+    if (!held.map || !project_.Maps)
+        return;
+    if (held.hadFile && !WriteFileBytes(held.file, held.bytes))
+        dialogs_.Error("Cannot write file " + held.file.string());
+    auto* map = static_cast<TMap*>(held.map.get());
+    project_.Maps->Add(std::move(held.map));
+    project_.Maps->SortByName();
+    if (project_.LibMode)
+        SetLibMode(false);
+    SelectKind(project_.CurrentKind);
+    ShowMap(map);
+    FillMapChooser();
 }
 
 void TElementBrowser::RemoveElement()
@@ -814,15 +952,53 @@ void TElementBrowser::RemoveElement()
     if (!dialogs_.Confirm("Are you sure, that you want to remove " + element->DefName + " " + element->Name +
                           " from database and all maps?"))
         return;
+    auto held = std::make_shared<HeldElement>();
+    held->library = library;
+    held->kind = project_.CurrentKind;
+    TakeElementOut(element, *held);
+
+    TStep step;
+    step.Name = "Remove " + KindWord(held->kind) + " " + element->Name;
+    step.Element = element;
+    step.Held = held;
+    step.Undo = [this, held] { PutElementBack(*held); };
+    step.Redo = [this, element, held] { TakeElementOut(element, *held); };
+    if (TEditSession* session = Session())
+        session->Record(std::move(step));
+}
+
+void TElementBrowser::TakeElementOut(TListedItem* element, HeldElement& held)
+{
+    TListedList* library = held.library;
+    const int position = library->IndexOf(element);
+    if (position < 0)
+        return;
     host_.Removing(*element);
     host_.ForgetShownLists();
-    const int kind = project_.CurrentKind;
-    if (kind >= 1 && kind <= 4)
-        project_.RemoveFromMaps(kind - 1, position);
+    const int kind = held.kind;
+    held.position = position;
+    held.maps.clear();
+    held.cells.clear();
+    held.orphans.clear();
+    if (kind >= 1 && kind <= 4) {
+        // The cells that show it are kept, for undo, before they lose it.
+        const int layer = kind - 1;
+        const int r = position + 1;
+        for (int i = 0; project_.Maps && i < project_.Maps->Count(); ++i) {
+            TMap* map = project_.Maps->MapAt(i);
+            held.maps.push_back(map);
+            for (int x = 0; x < map->SizeX; ++x)
+                for (int y = 0; y < map->SizeY; ++y)
+                    for (int slot = 0; slot <= 6; ++slot)
+                        if (TMap::LayerOfSlot(slot) == layer && map->Cell(x, y).Slots[slot] == r)
+                            held.cells.push_back({map, static_cast<uint8_t>(x), static_cast<uint8_t>(y),
+                                                  static_cast<uint8_t>(slot)});
+        }
+        project_.RemoveFromMaps(layer, position);
+    }
     // Placements of the definition lose it; they keep the name they give it
     // in their lists and read as missing, as they will when loaded again.
-    std::vector<TListedItem*> orphans;
-    auto forget = [element, &orphans](TItemList* list) {
+    auto forget = [element, &held](TItemList* list) {
         for (int i = 0; list && i < list->Count(); ++i) {
             auto* item = dynamic_cast<TItem*>(list->Item(i));
             auto* monster = dynamic_cast<TMonster*>(list->Item(i));
@@ -832,7 +1008,7 @@ void TElementBrowser::RemoveElement()
                 monster->Def = nullptr;
             else
                 continue;
-            orphans.push_back(list->Element(i));
+            held.orphans.push_back(list->Element(i));
         }
     };
     for (TMap* map : AllMaps()) {
@@ -842,10 +1018,39 @@ void TElementBrowser::RemoveElement()
     forget(project_.Npcs.get());
     if (project_.SelectedElement == element)
         project_.SelectedElement = nullptr;
-    library->Delete(position);
-    for (TListedItem* orphan : orphans)
+    held.element = library->Extract(position);
+    for (TListedItem* orphan : held.orphans)
         orphan->ParametersReplaced();
-    SelectKind(kind);
+    SelectKind(project_.CurrentKind);
+    host_.SetModified();
+}
+
+void TElementBrowser::PutElementBack(HeldElement& held)
+{
+    if (!held.element)
+        return;
+    auto* element = static_cast<TListedItem*>(held.element.get());
+    held.library->Insert(std::min(held.position, held.library->Count()), std::move(held.element));
+    const int r = held.position + 1;
+    if (held.kind >= 1 && held.kind <= 4) {
+        const int layer = held.kind - 1;
+        for (TMap* map : held.maps)
+            for (int x = 0; x < map->SizeX; ++x)
+                for (int y = 0; y < map->SizeY; ++y)
+                    for (int slot = 0; slot <= 6; ++slot)
+                        if (TMap::LayerOfSlot(slot) == layer && map->Cell(x, y).Slots[slot] >= r &&
+                            map->Cell(x, y).Slots[slot] < 255)
+                            ++map->Cell(x, y).Slots[slot];
+        for (const HeldElement::Cell& c : held.cells)
+            c.map->Cell(c.x, c.y).Slots[c.slot] = static_cast<uint8_t>(r);
+    }
+    for (TListedItem* orphan : held.orphans)
+        orphan->ParametersReplaced();
+    host_.ShowInKind(*element);
+    SelectKind(project_.CurrentKind);
+    if (held.library == Library())
+        SelectByIndex(held.library->IndexOf(element));
+    host_.RepaintMap();
     host_.SetModified();
 }
 
@@ -876,17 +1081,13 @@ void TElementBrowser::RenameMap()
         map->Name);
     if (!answer)
         return;
+    const std::string old = map->Name;
+    const std::string oldExtension = map->FileExtension;
     const fs::path from = map->MapFileName(MapsFolder());
     const fs::path to = MapsFolder() + *answer + ".map";
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(from, ec))) {
-        fs::rename(from, to, ec);
-        if (ec) {
-            dialogs_.Error("Cannot rename file " + from.string() + " to " + to.string());
-            return;
-        }
-    }
-    const std::string old = map->Name;
+    if (!MoveMapFile(from, to))
+        return;
+    TStepGroup group(Session(), "Rename map " + old + " to " + *answer);
     map->Name = *answer;
     map->FileExtension = ".map";
     // The NPCs standing on the map and the maps linking to it go with it.
@@ -896,6 +1097,42 @@ void TElementBrowser::RenameMap()
     SelectKind(project_.CurrentKind);
     SelectByName(*answer);
     FillMapChooser();
+
+    const std::string now = *answer;
+    auto name = [this, map](const fs::path& a, const fs::path& b, const std::string& n, const std::string& ext) {
+        if (!MoveMapFile(a, b))
+            return;
+        map->Name = n;
+        map->FileExtension = ext;
+        project_.Maps->NamesChanged();
+        project_.Maps->SortByName();
+        if (!project_.LibMode && project_.CurrentKind == 0) {
+            SelectKind(0);
+            SelectByName(n);
+        }
+        FillMapChooser();
+        host_.SetModified();
+    };
+    TStep step;
+    step.Name = "Rename map " + old + " to " + now;
+    step.Map = map;
+    step.Undo = [name, from, to, old, oldExtension] { name(to, from, old, oldExtension); };
+    step.Redo = [name, from, to, now] { name(from, to, now, ".map"); };
+    if (TEditSession* session = Session())
+        session->Record(std::move(step));
+}
+
+bool TElementBrowser::MoveMapFile(const fs::path& from, const fs::path& to)
+{
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(from, ec)))
+        return true;
+    fs::rename(from, to, ec);
+    if (ec) {
+        dialogs_.Error("Cannot rename file " + from.string() + " to " + to.string());
+        return false;
+    }
+    return true;
 }
 
 void TElementBrowser::RenameElement()
@@ -908,18 +1145,40 @@ void TElementBrowser::RenameElement()
     if (!answer)
         return;
     const std::string old = element->Name;
-    element->Name = *answer;
+    const int kind = project_.CurrentKind;
+    TStepGroup group(Session(), "Rename " + KindWord(kind) + " " + old + " to " + *answer);
     // Whatever names the element takes the new name with it: the items and
     // monsters placed from a definition would read as missing once saved.
     CarryReferences(*library, old, *answer);
-    for (TListedItem* placement : AllPlacements()) {
-        auto* item = dynamic_cast<TItem*>(placement);
-        auto* monster = dynamic_cast<TMonster*>(placement);
-        if ((item && item->Def == element) || (monster && monster->Def == element))
-            placement->Name = *answer;
-    }
-    library->NamesChanged();
+    auto name = [this, element, library](const std::string& n) {
+        element->Name = n;
+        for (TListedItem* placement : AllPlacements()) {
+            auto* item = dynamic_cast<TItem*>(placement);
+            auto* monster = dynamic_cast<TMonster*>(placement);
+            if ((item && item->Def == element) || (monster && monster->Def == element))
+                placement->Name = n;
+        }
+        library->NamesChanged();
+    };
+    name(*answer);
     SelectKind(project_.CurrentKind);
+
+    const std::string now = *answer;
+    TStep step;
+    step.Name = "Rename " + KindWord(kind) + " " + old + " to " + now;
+    step.Element = element;
+    step.Undo = [this, name, old] {
+        name(old);
+        SelectKind(project_.CurrentKind);
+        host_.SetModified();
+    };
+    step.Redo = [this, name, now] {
+        name(now);
+        SelectKind(project_.CurrentKind);
+        host_.SetModified();
+    };
+    if (TEditSession* session = Session())
+        session->Record(std::move(step));
 }
 
 void TElementBrowser::CarryReferences(const TLoadSaveList& library, const std::string& from, const std::string& to)
@@ -945,8 +1204,11 @@ void TElementBrowser::CarryReferences(const TLoadSaveList& library, const std::s
         if (references.empty())
             continue;
         host_.ListChanging(*list);
-        for (int index : references)
-            list->Par(index)->Value = to;
+        {
+            TRecordListEdit record(Session(), "Carry the name", nullptr, list);
+            for (int index : references)
+                list->Par(index)->Value = to;
+        }
         host_.ListChanged(*list);
     }
 }

@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -28,6 +29,10 @@ class Project;
 class TListedItem;
 class TListedList;
 class TLoadSaveList;
+class TLoadSaveItem;
+class TEditSession;
+struct HeldMap;
+struct HeldElement;
 class TMap;
 class TParList;
 class UserDialogs;
@@ -78,6 +83,10 @@ public:
     // A list is about to be changed, and has been changed, by the browser.
     virtual void ListChanging(TParList&) {}
     virtual void ListChanged(TParList&) {}
+    // Where changes are recorded for undo, if anywhere.
+    virtual TEditSession* EditSession() { return nullptr; }
+    // Selects an element in its kind (switching mode and kind as needed).
+    virtual void ShowInKind(TListedItem&) {}
 
     // ---- element panel (upper part of the right column) ----
     virtual void SetElementPanelVisible(bool visible) = 0;
@@ -229,6 +238,14 @@ private:
     void AddElement(std::string& name);
     void RemoveMap();
     void RemoveElement();
+    TEditSession* Session() const;
+    // Removing and putting back, for the steps of the history.
+    bool DeleteMapFile(HeldMap& held);
+    std::unique_ptr<TLoadSaveItem> TakeMapOut(TMap* map);
+    void PutMapBack(HeldMap& held);
+    void TakeElementOut(TListedItem* element, HeldElement& held);
+    void PutElementBack(HeldElement& held);
+    bool MoveMapFile(const std::filesystem::path& from, const std::filesystem::path& to);
     void RenameMap();
     void RenameElement();
     void ConfigureTree();

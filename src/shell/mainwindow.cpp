@@ -375,6 +375,9 @@ void TForm1::PlacementsChanged()
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (historyView_ && (watched == historyView_ || watched == historyView_->viewport()) &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress))
+        SettleEdits();
     if (watched == elementList_ && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() & Qt::ControlModifier)
@@ -410,11 +413,7 @@ void TForm1::ForgetShownLists()
 
 void TForm1::SaveCurrent() { windows_.CodeEdit->SaveCurrent(); }
 
-void TForm1::Removing(TListedItem& thing)
-{
-    session_.Leaving(thing);
-    history_.Clear();
-}
+void TForm1::Removing(TListedItem& thing) { session_.Leaving(thing); }
 
 bool TForm1::PlacementListAccepts(const QMimeData& data) const
 {
@@ -546,7 +545,11 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
     };
     history_.Session = &session_;
     history_.OnShow = [this](TMap* map, int x, int y) { ShowStep(map, x, y); };
-    history_.OnShowElement = [this](TListedItem* element) { ShowPatternStep(*element); };
+    history_.OnShowElement = [this](TListedItem* element) { ShowElementStep(*element); };
+    session_.OnListEdited = [this](TListEdit& edit) { history_.ListEdited(edit); };
+    session_.OnBeginSteps = [this](const std::string& name) { history_.BeginSteps(name); };
+    session_.OnEndSteps = [this] { history_.EndSteps(); };
+    session_.OnStep = [this](TStep& step) { history_.Record(step); };
     history_.OnPlacementLeaving = [this](TListedItem* placement) {
         const bool shown = grid_->ShownElement() == placement || project_->SelectedElement == placement;
         session_.Leaving(*placement);
@@ -611,7 +614,10 @@ void TForm1::BuildMenus()
 
     QMenu* projectMenu = menuBar()->addMenu(QStringLiteral("Project"));
     add(projectMenu, "Game params", nullptr, [this] {
-        if (project_->GameParams && windows_.ParamEdit->EditList(project_->GameParams.get(), "Game parameters"))
+        if (!project_->GameParams)
+            return;
+        TRecordListEdit record(&session_, "Edit Game parameters", nullptr, project_->GameParams.get());
+        if (windows_.ParamEdit->EditList(project_->GameParams.get(), "Game parameters"))
             Modified = true;
     });
     add(projectMenu, "Game names", nullptr, [this] { windows_.CodeEdit->ShowNamesEditor(); });
@@ -621,6 +627,7 @@ void TForm1::BuildMenus()
             return;
         // The grid stores what it shows of the map first and shows it again after.
         TListChange change(&session_, map->Params.get());
+        TRecordListEdit record(&session_, "Edit All level parameters", map, map->Params.get());
         if (windows_.ParamEdit->EditList(map->Params.get(), "All level parameters"))
             Modified = true;
     });
@@ -865,6 +872,22 @@ void TForm1::BuildPanels()
     };
     patternEditor_->OnPatternChanged = [patternEdited](TListedItem*) { patternEdited(); };
     patternEditor_->OnColoursChanged = patternEdited;
+    patternEditor_->OnColourEdited = [this, patternEdited](int tag, TColor before) {
+        const TColor after = project_->MapColors[static_cast<size_t>(tag)];
+        auto set = [this, tag, patternEdited](TColor colour) {
+            if (!project_->LibMode)
+                SetLibMode(true); // where the swatches are seen
+            project_->MapColors[static_cast<size_t>(tag)] = colour;
+            patternEditor_->RebuildSwatches();
+            project_->PrepareMapPictures();
+            patternEdited();
+        };
+        TStep step;
+        step.Name = "Change colour " + std::to_string(tag);
+        step.Undo = [set, before] { set(before); };
+        step.Redo = [set, after] { set(after); };
+        session_.Record(std::move(step));
+    };
     mapArea_->OnWheelStep = [this](int step) {
         // With the code editor's list or text focused the wheel steps
         // through its entries.
@@ -1085,6 +1108,7 @@ bool TForm1::FormShow()
 bool TForm1::LoadProject()
 {
     Project& p = *project_;
+    history_.Clear(); // its steps belong to the project loaded before
     p.DefinitionFile = DefinitionFile;
     p.Chooser = windows_.SelectReplace.get();
     p.Progress = [this](const std::string& text) { ShowProgress(text); };
@@ -1268,25 +1292,38 @@ void TForm1::UndoOrRedo(bool undo)
         undo ? text->undo() : text->redo();
         return;
     }
-    grid_->SettleEdit(); // a value being typed in the grid is finished first
+    SettleEdits();
     undo ? history_.Stack().undo() : history_.Stack().redo();
 }
 
-void TForm1::ShowPatternStep(TListedItem& element)
+void TForm1::ShowElementStep(TListedItem& element)
 {
-    // The pattern view of Lib mode, with the element selected in its kind.
-    for (int kind = 1; kind <= 4; ++kind) {
-        TListedList* library = project_->LibraryOfKind(kind);
-        if (!library || library->IndexOf(&element) < 0)
-            continue;
-        if (!project_->LibMode)
-            SetLibMode(true);
-        if (project_->CurrentKind != kind)
-            SelectKind(kind);
-        if (browser_->SelectedLibraryElement() != &element)
-            browser_->SelectByIndex(library->IndexOf(&element));
-        return;
+    // The element selected in its kind: Lib mode for the libraries (a
+    // pattern shows in the pattern view there), edit mode for the NPCs placed.
+    for (int kind = 1; kind <= 7; ++kind) {
+        for (const bool lib : {true, false}) {
+            if (!lib && kind != 7)
+                continue;
+            TListedList* library = kind == 7 ? (lib ? static_cast<TListedList*>(project_->NpcDefs.get())
+                                                    : static_cast<TListedList*>(project_->Npcs.get()))
+                                             : project_->LibraryOfKind(kind);
+            if (!library || library->IndexOf(&element) < 0)
+                continue;
+            if (project_->LibMode != lib)
+                SetLibMode(lib);
+            if (project_->CurrentKind != kind)
+                SelectKind(kind);
+            if (browser_->SelectedLibraryElement() != &element)
+                browser_->SelectByIndex(library->IndexOf(&element));
+            return;
+        }
     }
+}
+
+void TForm1::SettleEdits()
+{
+    grid_->SettleEdit(); // a value being typed in the grid is finished first
+    windows_.CodeEdit->SaveCurrent();
 }
 
 void TForm1::ShowStep(TMap* map, int x, int y)
@@ -1318,6 +1355,9 @@ void TForm1::ShowHistory()
         historyView_->setEmptyLabel(QStringLiteral("<as loaded>"));
         historyView_->setCleanIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
         historyView_->resize(260, 360);
+        // What is being typed becomes a step before the view moves through the steps.
+        historyView_->viewport()->installEventFilter(this);
+        historyView_->installEventFilter(this);
     }
     historyView_->show();
     historyView_->raise();

@@ -160,6 +160,8 @@ public:
         history_.BeginStroke();
         history_.PlacementAdded(&map, &placement);
     }
+    TEditSession* EditSession() override { return &session_; }
+    void ShowInKind(TListedItem& element) override { ShowElementStep(element); }
     void ListChanging(TParList& list) override { session_.ListChanging(list); }
     void ListChanged(TParList& list) override { session_.ListChanged(list); }
     // An element dragged from the tree onto the "Elements" list goes to the
@@ -177,7 +179,9 @@ public:
     // A step is about to be undone or redone: its map, cell (or the
     // element of a pattern) comes into view.
     void ShowStep(TMap* map, int x, int y);
-    void ShowPatternStep(TListedItem& element);
+    void ShowElementStep(TListedItem& element);
+    // The grid's pending value and the code pane's text are stored (as steps).
+    void SettleEdits();
     void SetElementPanelVisible(bool visible) override;
     void SetElementPanelTitle(const std::string& title) override;
     void SetPlacementsListVisible(bool visible) override;

@@ -160,7 +160,7 @@ void TPropertyGrid::ShowLists(TParList* params, TParList* events, const std::str
     TParList* shown = ListOfTab();
     if (list != shown || key != session_.ShownKey) {
         if (shown)
-            shown->StoreFromTable(Table, session_.ShownKey);
+            StoreIfUnstored(*shown);
         if (list) {
             session_.ShownKey = key;
             list->ExpandToTable(Table, key, project_.Definitions.get());
@@ -193,10 +193,43 @@ void TPropertyGrid::StoreTable()
     SettleEdit();
     BeginTableUpdate(Table);
     if (TParList* list = ListOfTab())
-        list->StoreFromTable(Table, session_.ShownKey);
+        StoreIfUnstored(*list);
     EndTableUpdate(Table);
     if (tab_ == Tab::Properties)
         Rederive(true);
+}
+
+void TPropertyGrid::StoreIfUnstored(TParList& list)
+{
+    // Every designer's change is stored as it is made (and recorded); a
+    // table that holds nothing new is not stored again, which would move a
+    // cell's entries to the end of the map's list.
+    if (!unstored_)
+        return;
+    unstored_ = false;
+    list.StoreFromTable(Table, session_.ShownKey);
+}
+
+void TPropertyGrid::StoreChange(TPropertyTable& table)
+{
+    TParList* list = ListOfTab();
+    if (!list)
+        return;
+    BeginTableUpdate(table);
+    list->StoreFromTable(table, session_.ShownKey);
+    EndTableUpdate(table);
+    unstored_ = false;
+}
+
+TRecordListEdit TPropertyGrid::RecordChange(const std::string& step)
+{
+    TRecordListEdit record(&session_, step, session_.Shown, ListOfTab());
+    // A cell's lists are seen at the cell.
+    if (auto* map = dynamic_cast<TMap*>(session_.Shown); map && !session_.ShownKey.empty()) {
+        record.Edit.X = map->SelX;
+        record.Edit.Y = map->SelY;
+    }
+    return record;
 }
 
 void TPropertyGrid::Rederive(bool showAgain)
@@ -248,7 +281,7 @@ void TPropertyGrid::SetTab(Tab tab)
     tab_ = tab;
     TParList* to = ListOfTab();
     if (from)
-        from->StoreFromTable(Table, session_.ShownKey);
+        StoreIfUnstored(*from);
     if (from && from == session_.ShownParams)
         Rederive(false); // the events come next: the parameters need not be shown again
     if (tab_ == Tab::Properties) {
@@ -349,7 +382,11 @@ void TPropertyGrid::Ellipsis(const std::function<std::string(const std::string&)
     const std::string value = Table.Value();
     const auto* picture = tab_ == Tab::Properties ? dynamic_cast<const TPictureField*>(FieldOf(name)) : nullptr;
     if (tab_ == Tab::Events) {
-        Table.SetValue(host_.CodeOpenEvent(session_.Shown, name + session_.ShownKey));
+        const std::string text = host_.CodeOpenEvent(session_.Shown, name + session_.ShownKey);
+        // Opening an event changes nothing in the row.
+        if (text == value)
+            return;
+        Table.SetValue(text);
     } else if (picture) {
         const std::string base = PictureBaseFolder(*picture);
         std::string start = base;
@@ -390,6 +427,32 @@ bool TPropertyGrid::BeforePost(TPropertyTable& table)
 }
 
 void TPropertyGrid::AfterPost(TPropertyTable& table)
+{
+    if (table.ControlsDisabled()) {
+        AfterPostChanges(table);
+        return;
+    }
+    // A designer's post is stored at once, as one step of the history.
+    const std::string name = table.Name();
+    std::string step = pendingStep_.empty() ? "Change " + name : pendingStep_;
+    pendingStep_.clear();
+    TRecordListEdit record = RecordChange(step);
+    auto* map = dynamic_cast<TMap*>(session_.Shown);
+    const bool turning = map && name == "#orientation" && map->InMap(map->SelX, map->SelY);
+    if (turning) {
+        record.Edit.Slot = 7;
+        record.Edit.X = map->SelX;
+        record.Edit.Y = map->SelY;
+        record.Edit.SlotBefore = map->Cell(map->SelX, map->SelY).Orientation();
+    }
+    AfterPostChanges(table);
+    if (turning && map == session_.Shown && map->InMap(record.Edit.X, record.Edit.Y))
+        record.Edit.SlotAfter = map->Cell(record.Edit.X, record.Edit.Y).Orientation();
+    if (ListOfTab() == record.Edit.List)
+        StoreChange(table);
+}
+
+void TPropertyGrid::AfterPostChanges(TPropertyTable& table)
 {
     host_.SetModified();
     const std::string name = table.Name();
@@ -476,7 +539,9 @@ void TPropertyGrid::AddRow()
     if (Table.GetState() != TPropertyTable::State::Insert)
         return;
     Table.SetName(*name);
+    pendingStep_ = "Add field " + *name;
     Table.Post();
+    pendingStep_.clear();
 }
 
 void TPropertyGrid::RenameRow()
@@ -489,9 +554,13 @@ void TPropertyGrid::RenameRow()
     const std::optional<std::string> name = AskRowName("Enter new  name for value", Table.Name());
     if (!name)
         return;
+    const std::string old = Table.Name();
     Table.Edit();
     Table.SetName(*name);
-    if (Table.Post())
+    pendingStep_ = "Rename field " + old + " to " + *name;
+    const bool posted = Table.Post();
+    pendingStep_.clear();
+    if (posted)
         ListEdited();
 }
 
@@ -501,7 +570,10 @@ void TPropertyGrid::RemoveRow()
         return;
     if (!dialogs_.Confirm("Remove this field ?"))
         return;
+    TRecordListEdit record = RecordChange("Remove field " + Table.Name());
     Table.Delete();
+    unstored_ = true;
+    StoreTable();
     ListEdited();
 }
 

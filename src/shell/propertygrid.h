@@ -142,6 +142,12 @@ private:
     void Rederive(bool showAgain);
     void RewritePosted(TPropertyTable& table, const std::string& name, const std::string& value);
     void AfterPost(TPropertyTable& table);
+    void AfterPostChanges(TPropertyTable& table);
+    // Stores the table into the shown list now (a designer changed it).
+    void StoreChange(TPropertyTable& table);
+    void StoreIfUnstored(TParList& list);
+    // Records the change the shown list is about to get, named as a step.
+    TRecordListEdit RecordChange(const std::string& step);
     bool RowVisible(const TPropertyRow& row) const;
     TParList* ListOfTab() const { return tab_ == Tab::Events ? session_.ShownEvents : session_.ShownParams; }
     void ListChanging(TParList& list);
@@ -159,6 +165,10 @@ private:
     Tab tab_ = Tab::Properties;
     bool busy_ = false;
     bool rederive_ = false;
+    // The table holds a change its list lacks.
+    bool unstored_ = false;
+    // The name of the step the next post makes, when not "Change NAME".
+    std::string pendingStep_;
     bool readOnly_ = false;
     bool keyWordsVisible_ = false;
 };

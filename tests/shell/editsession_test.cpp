@@ -132,15 +132,20 @@ TEST_F(Session, TheCodePaneLetsGoOfWhatLeaves)
     code().Editor()->SetText("take();");
     main().Browser().SelectByIndex(1); // another definition: the pane keeps the item
 
-    // Undo takes the item off the map: nothing refers to it any more.
+    // The text typed is a step of its own; the next undo takes the item off
+    // the map: nothing refers to it any more.
     main().MenuAction("Undo")->trigger();
-    EXPECT_EQ(code().CurrentElement(), nullptr);
-    EXPECT_EQ(code().CurrentList(), nullptr);
+    EXPECT_EQ(main().History().Stack().redoText().toStdString(), "Add script onTake");
+    EXPECT_EQ(item->Events->IndexOfName("onTake"), -1);
+    main().MenuAction("Undo")->trigger();
+    EXPECT_NE(code().CurrentElement(), item);
+    EXPECT_NE(code().CurrentList(), item->Events.get());
     EXPECT_NE(grid().ShownElement(), item);
     EXPECT_NE(main().Proj().SelectedElement, item);
     for (TListedItem* p : main().Gestures().Placements())
         EXPECT_NE(p, item);
     // What was typed went with it, and comes back with it.
+    main().MenuAction("Redo")->trigger();
     main().MenuAction("Redo")->trigger();
     EXPECT_EQ(item->Events->GetValue("onTake"), "take();");
 

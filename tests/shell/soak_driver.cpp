@@ -167,6 +167,10 @@ void SoakDriver::Say(const std::string& text)
 
 std::string SoakDriver::Run()
 {
+    // The whole run stays undoable, back to the project as loaded.
+    Main().History().Clear();
+    Main().History().Stack().setUndoLimit(0);
+    asLoaded_ = Dump();
     {
         const Live live = Collect();
         CheckValues(live, true);
@@ -988,6 +992,10 @@ void SoakDriver::Library()
 void SoakDriver::UndoRedo()
 {
     QUndoStack& stack = Main().History().Stack();
+    Main().SettleEdits();
+    // A script may go back to what it was, or move with a renamed entry.
+    for (Marker& m : markers_)
+        m.retired = m.loose = true;
     for (int i = Int(1, 3); i > 0; --i) {
         if (Chance(0.6)) {
             Say(stack.canUndo() ? "undo " + stack.undoText().toStdString() : "undo (nothing)");
@@ -1050,7 +1058,42 @@ std::string SoakDriver::Check(bool reload)
         f = CheckPlacements(live);
     if (f.empty() && reload && run("reload"))
         f = CheckReload();
+    if (f.empty() && reload && run("history"))
+        f = CheckHistory();
     return f;
+}
+
+std::string SoakDriver::Dump()
+{
+    std::ostringstream out;
+    DumpProject(Proj(), out);
+    return out.str();
+}
+
+std::string SoakDriver::CheckHistory()
+{
+    Main().SettleEdits();
+    for (Marker& m : markers_)
+        m.retired = m.loose = true;
+    QUndoStack& stack = Main().History().Stack();
+    const int at = stack.index();
+    const std::string now = Dump();
+    while (stack.canUndo())
+        stack.undo();
+    const std::string first = Dump();
+    while (stack.index() < at)
+        stack.redo();
+    const std::string again = Dump();
+    if (first != asLoaded_)
+        return "undoing every step does not give the project as loaded:" + FirstDifference(asLoaded_, first);
+    if (again != now)
+        return "redoing the steps does not give the project back:" + FirstDifference(now, again);
+    // A long run starts afresh, so that the walk back stays short.
+    if (stack.count() > 400) {
+        Main().History().Clear();
+        asLoaded_ = now;
+    }
+    return {};
 }
 
 // Every pointer a window holds refers to something in the project, and the

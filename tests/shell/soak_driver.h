@@ -134,6 +134,11 @@ private:
     std::string CheckValues(const Live& live, bool baseline);
     std::string CheckPlacements(const Live& live);
     std::string CheckReload();
+    // Undoing every step gives the project as loaded; redoing them all
+    // gives it back as it was.
+    std::string CheckHistory();
+    std::string Dump();
+    std::string asLoaded_;
     std::string Report(const std::string& failure) const;
 
     TEditorWindows& windows_;
