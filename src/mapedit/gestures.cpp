@@ -135,13 +135,14 @@ void TMapGestures::MouseMove(Qt::MouseButtons buttons, int px, int py)
 void TMapGestures::StretchMonster(TMonster& monster, const TCellRect& area)
 {
     const TCellRect before = monster.Area();
+    const TEntries entries = TEditSession::EntriesOf(*monster.Params);
     {
         // The grid may show the monster's position and size.
         TListChange change(Session, monster.Params.get());
         monster.SetArea(area);
     }
     if (History)
-        History->MonsterAreaChanged(host_.CurrentMap(), &monster, before);
+        History->MonsterAreaChanged(host_.CurrentMap(), &monster, before, entries);
     host_.ShowElement(&monster);
     host_.RepaintAll(); // the union of the old and new rectangles
 }

@@ -211,9 +211,9 @@ private:
 class TMoveCommand : public TRecordedCommand {
 public:
     TMoveCommand(TMapHistory& history, TMap* map, TListedItem* placement, int stroke, TCellRect before,
-                 TCellRect after)
+                 TCellRect after, TEntries paramsBefore = {}, TEntries paramsAfter = {})
         : TRecordedCommand(history, map, MoveName(placement, before, after)), placement_(placement), stroke_(stroke),
-          before_(before), after_(after)
+          before_(before), after_(after), paramsBefore_(std::move(paramsBefore)), paramsAfter_(std::move(paramsAfter))
     {
     }
     static QString MoveName(const TListedItem* placement, const TCellRect& before, const TCellRect& after)
@@ -230,28 +230,36 @@ public:
         if (o->stroke_ != stroke_ || o->placement_ != placement_)
             return false;
         after_ = o->after_;
+        paramsAfter_ = o->paramsAfter_;
         return true;
     }
 
 protected:
-    void Undo() override { Apply(before_); }
-    void Redo() override { Apply(after_); }
+    void Undo() override { Apply(before_, paramsBefore_); }
+    void Redo() override { Apply(after_, paramsAfter_); }
     QPoint Where() const override { return CellOf(placement_); }
 
 private:
-    void Apply(const TCellRect& r)
+    void Apply(const TCellRect& r, const TEntries& params)
     {
         map_->Changed = true;
         if (auto* item = dynamic_cast<TItem*>(placement_)) {
             map_->MoveItem(item, r.Left, r.Top);
         } else if (auto* monster = dynamic_cast<TMonster*>(placement_)) {
+            // The parameters come back as they were (a move writes the
+            // position into them, adding rows the monster had not).
             TListChange change(history_.Session, monster->Params.get());
-            monster->SetArea(r);
+            monster->Params->Clear();
+            for (const auto& [name, value] : params)
+                monster->Params->Add(std::make_unique<TPar>(name, value));
+            monster->Params->NamesChanged();
+            monster->RestoreDerivedState({r.Left, r.Top, r.Right, r.Bottom});
         }
     }
     TListedItem* placement_;
     int stroke_;
     TCellRect before_, after_;
+    TEntries paramsBefore_, paramsAfter_;
 };
 
 class TPatternCommand : public TRecordedCommand {
@@ -310,7 +318,8 @@ private:
         TListChange change(history_.Session, npc_->Params.get());
         npc_->Params->Clear();
         for (const auto& [name, value] : s)
-            npc_->Params->SetValue(name, value);
+            npc_->Params->Add(std::make_unique<TPar>(name, value));
+        npc_->Params->NamesChanged();
         npc_->ParametersReplaced();
     }
     TListedItem* npc_;
@@ -399,19 +408,24 @@ public:
             return false;
         diff_.Then(o->diff_, *edit_.List);
         edit_.SlotAfter = o->edit_.SlotAfter;
+        edit_.StateAfter = o->edit_.StateAfter;
         // Typed back to where it began: no step is left.
         setObsolete(Empty());
         return true;
     }
-    bool Empty() const { return diff_.Empty() && (edit_.Slot < 0 || edit_.SlotBefore == edit_.SlotAfter); }
+    bool Empty() const
+    {
+        return diff_.Empty() && (edit_.Slot < 0 || edit_.SlotBefore == edit_.SlotAfter) &&
+               edit_.StateBefore == edit_.StateAfter;
+    }
 
 protected:
-    void Undo() override { Apply(diff_.Inserted, diff_.Removed, edit_.SlotBefore); }
-    void Redo() override { Apply(diff_.Removed, diff_.Inserted, edit_.SlotAfter); }
+    void Undo() override { Apply(diff_.Inserted, diff_.Removed, edit_.SlotBefore, edit_.StateBefore); }
+    void Redo() override { Apply(diff_.Removed, diff_.Inserted, edit_.SlotAfter, edit_.StateAfter); }
     QPoint Where() const override { return {edit_.X, edit_.Y}; }
 
 private:
-    void Apply(const TEntries& from, const TEntries& to, int slot)
+    void Apply(const TEntries& from, const TEntries& to, int slot, const std::vector<int32_t>& state)
     {
         if (!map_ && history_.OnShowElement && edit_.Owner)
             history_.OnShowElement(edit_.Owner);
@@ -425,25 +439,18 @@ private:
         TListedItem* owner = edit_.Owner;
         if (!owner || edit_.List != owner->Params.get())
             return;
-        // What the element derives from its parameters follows them.
-        if (auto* map = dynamic_cast<TMap*>(owner)) {
-            const std::optional<int32_t> x = StrToInt32(Trim(map->Params->GetValue("sizeX")));
-            const std::optional<int32_t> y = StrToInt32(Trim(map->Params->GetValue("sizeY")));
-            try {
-                if (x && y && (*x != map->SizeX || *y != map->SizeY))
-                    map->SetSize(*x, *y);
-            } catch (const KestruneError&) {
-            }
-            map->ParametersReplaced();
-            return;
-        }
-        owner->ParametersReplaced();
-        if (!dynamic_cast<TItem*>(owner) && !dynamic_cast<TMonster*>(owner)) {
-            try {
-                owner->ApplyParameters();
-            } catch (const KestruneError&) {
+        // What the element derives from its parameters follows them; where
+        // it lies and its size are put back as they were.
+        if (!dynamic_cast<TMap*>(owner)) {
+            owner->ParametersReplaced();
+            if (!dynamic_cast<TItem*>(owner) && !dynamic_cast<TMonster*>(owner)) {
+                try {
+                    owner->ApplyParameters();
+                } catch (const KestruneError&) {
+                }
             }
         }
+        owner->RestoreDerivedState(state);
         if (map_ && dynamic_cast<TItem*>(owner))
             map_->RecountItems();
     }
@@ -510,6 +517,8 @@ void TMapHistory::ListEdited(TListEdit& edit)
 {
     if (!edit.List)
         return;
+    if (edit.Owner)
+        edit.StateAfter = edit.Owner->DerivedState();
     auto* step = new TListCommand(*this, edit, TListDiff::Between(edit.Before, TEditSession::EntriesOf(*edit.List)));
     if (step->Empty()) {
         delete step;
@@ -568,12 +577,14 @@ void TMapHistory::ItemMoved(TMap* map, TListedItem* item, int fromX, int fromY)
         new TMoveCommand(*this, map, item, stroke_, {fromX, fromY, fromX, fromY}, {it->X, it->Y, it->X, it->Y}));
 }
 
-void TMapHistory::MonsterAreaChanged(TMap* map, TListedItem* monster, const TCellRect& before)
+void TMapHistory::MonsterAreaChanged(TMap* map, TListedItem* monster, const TCellRect& before,
+                                     const std::vector<std::pair<std::string, std::string>>& parameters)
 {
     const TCellRect after = static_cast<const TMonster*>(monster)->Area();
-    if (after == before)
+    TEntries now = TEditSession::EntriesOf(*monster->Params);
+    if (after == before && now == parameters)
         return;
-    Push(new TMoveCommand(*this, map, monster, stroke_, before, after));
+    Push(new TMoveCommand(*this, map, monster, stroke_, before, after, parameters, std::move(now)));
 }
 
 void TMapHistory::RemovePlacement(TMap* map, TListedItem* placement)

@@ -49,7 +49,9 @@ public:
     // Placements, recorded after the change was made.
     void PlacementAdded(TMap* map, TListedItem* placement);
     void ItemMoved(TMap* map, TListedItem* item, int fromX, int fromY);
-    void MonsterAreaChanged(TMap* map, TListedItem* monster, const TCellRect& before);
+    // A monster moved or stretched: its area and parameters before.
+    void MonsterAreaChanged(TMap* map, TListedItem* monster, const TCellRect& before,
+                            const std::vector<std::pair<std::string, std::string>>& parameters);
     // An NPC moved (on the map, perhaps from another): its parameters before.
     void NpcMoved(TMap* map, TListedItem* npc, const std::vector<std::pair<std::string, std::string>>& before);
     static std::vector<std::pair<std::string, std::string>> ParametersOf(const TListedItem& element);

@@ -62,6 +62,8 @@ TRecordListEdit::TRecordListEdit(TEditSession* session, std::string step, TListe
     if (!session_)
         return;
     Edit.Before = TEditSession::EntriesOf(*list);
+    if (owner)
+        Edit.StateBefore = owner->DerivedState();
     // Where the change is seen: a map as a whole, or the cell of a placement.
     if (auto* map = dynamic_cast<TMap*>(owner)) {
         Edit.Map = map;

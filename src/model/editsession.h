@@ -10,6 +10,7 @@
 // monster stretched, a step undone) is announced too, so that the grid
 // stores what it holds before the change and shows the list again after it.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,6 +36,8 @@ struct TListEdit {
     // Where the change is seen: the map and cell, when it lies on a map.
     TMap* Map = nullptr;
     int X = -1, Y = -1;
+    // What the owner holds beside the list, before and after (DerivedState).
+    std::vector<int32_t> StateBefore, StateAfter;
     // A slot of that cell changed alongside (the orientation), or -1.
     int Slot = -1, SlotBefore = 0, SlotAfter = 0;
 };

@@ -108,6 +108,11 @@ public:
     // the element derives again what it derives from its parameters, so
     // that it is what loading its saved list would make of it.
     virtual void ParametersReplaced() {}
+    // What the element holds beside its parameters that they do not give
+    // back alone (where a placement lies, a map's size), kept by undo.
+    virtual std::vector<int32_t> DerivedState() const { return {}; }
+    // Puts that back; the parameter list is left as it is.
+    virtual void RestoreDerivedState(const std::vector<int32_t>&) {}
     // The data folder for a shared element, the project folder otherwise.
     std::string BaseFolder() const;
     // The common handling of a changed parameter that may change the picture.

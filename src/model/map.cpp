@@ -308,6 +308,34 @@ void TMap::ParametersReplaced()
     Params->SetValue("sizeY", std::to_string(SizeY));
 }
 
+std::vector<int32_t> TMap::DerivedState() const
+{
+    // The size, and where the items lie: a smaller size moves those beyond it.
+    std::vector<int32_t> state{SizeX, SizeY};
+    for (int i = 0; Items && i < Items->Count(); ++i) {
+        state.push_back(Items->ItemAt(i)->X);
+        state.push_back(Items->ItemAt(i)->Y);
+    }
+    return state;
+}
+
+void TMap::RestoreDerivedState(const std::vector<int32_t>& state)
+{
+    if (state.size() < 2 || state[0] < 1 || state[0] > MaxSize || state[1] < 1 || state[1] > MaxSize)
+        return;
+    SizeX = state[0];
+    SizeY = state[1];
+    if (!Items)
+        return;
+    if (state.size() == 2 + 2 * static_cast<size_t>(Items->Count())) {
+        for (int i = 0; i < Items->Count(); ++i) {
+            Items->ItemAt(i)->X = state[2 + 2 * static_cast<size_t>(i)];
+            Items->ItemAt(i)->Y = state[3 + 2 * static_cast<size_t>(i)];
+        }
+    }
+    RecountItems();
+}
+
 int TMap::SelectedSlot(int kind) const
 {
     switch (kind) {

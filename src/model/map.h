@@ -97,6 +97,8 @@ public:
     bool ParameterChanged(const std::string& name, const std::string& value) override;
     // The size parameters always name the map's size, as after loading.
     void ParametersReplaced() override;
+    std::vector<int32_t> DerivedState() const override;
+    void RestoreDerivedState(const std::vector<int32_t>& state) override;
     void RemoveElementReferences(int layer, int index);
     void RecountItems();
 

@@ -65,6 +65,16 @@ void TItem::ParametersReplaced()
     ApplyParameters();
 }
 
+std::vector<int32_t> TItem::DerivedState() const { return {X, Y}; }
+
+void TItem::RestoreDerivedState(const std::vector<int32_t>& state)
+{
+    if (state.size() != 2)
+        return;
+    X = state[0];
+    Y = state[1];
+}
+
 void TItem::Draw(TCanvas& canvas, int x, int y, int orientation, int zoom)
 {
     if (Def)
@@ -154,6 +164,18 @@ void TMonster::ParametersReplaced()
     if (!dynamic_cast<TNPC*>(this))
         Name.clear();
     ApplyParameters();
+}
+
+std::vector<int32_t> TMonster::DerivedState() const { return {Left, Top, Right, Bottom}; }
+
+void TMonster::RestoreDerivedState(const std::vector<int32_t>& state)
+{
+    if (state.size() != 4)
+        return;
+    Left = state[0];
+    Top = state[1];
+    Right = state[2];
+    Bottom = state[3];
 }
 
 // ----------------------------------------------------------------------- TNPC

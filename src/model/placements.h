@@ -37,6 +37,8 @@ public:
     void Draw(TCanvas& canvas, int x, int y, int orientation, int zoom) override;
     bool ParameterChanged(const std::string& name, const std::string& value) override;
     void ParametersReplaced() override;
+    std::vector<int32_t> DerivedState() const override;
+    void RestoreDerivedState(const std::vector<int32_t>& state) override;
     void PreparePictures() override {}
 };
 
@@ -57,6 +59,8 @@ public:
     void Draw(TCanvas&, int, int, int, int) override {}
     bool ParameterChanged(const std::string& name, const std::string& value) override;
     void ParametersReplaced() override;
+    std::vector<int32_t> DerivedState() const override;
+    void RestoreDerivedState(const std::vector<int32_t>& state) override;
     void PreparePictures() override {}
 
 protected:

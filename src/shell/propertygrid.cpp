@@ -197,6 +197,10 @@ void TPropertyGrid::StoreTable()
     EndTableUpdate(Table);
     if (tab_ == Tab::Properties)
         Rederive(true);
+    if (reshow_) {
+        reshow_ = false;
+        ShowAgain();
+    }
 }
 
 void TPropertyGrid::StoreIfUnstored(TParList& list)
@@ -258,6 +262,7 @@ void TPropertyGrid::ShowAgain()
 void TPropertyGrid::ForgetLists()
 {
     rederive_ = false;
+    reshow_ = false;
     session_.Shown = nullptr;
     session_.ShownParams = session_.ShownEvents = nullptr;
     session_.ShownKey.clear();
@@ -434,9 +439,10 @@ void TPropertyGrid::AfterPost(TPropertyTable& table)
     }
     // A designer's post is stored at once, as one step of the history.
     const std::string name = table.Name();
-    std::string step = pendingStep_.empty() ? "Change " + name : pendingStep_;
-    pendingStep_.clear();
-    TRecordListEdit record = RecordChange(step);
+    std::optional<TRecordListEdit> own;
+    if (!outerRecord_)
+        own.emplace(RecordChange("Change " + name));
+    TRecordListEdit& record = outerRecord_ ? *outerRecord_ : *own;
     auto* map = dynamic_cast<TMap*>(session_.Shown);
     const bool turning = map && name == "#orientation" && map->InMap(map->SelX, map->SelY);
     if (turning) {
@@ -448,8 +454,15 @@ void TPropertyGrid::AfterPost(TPropertyTable& table)
     AfterPostChanges(table);
     if (turning && map == session_.Shown && map->InMap(record.Edit.X, record.Edit.Y))
         record.Edit.SlotAfter = map->Cell(record.Edit.X, record.Edit.Y).Orientation();
-    if (ListOfTab() == record.Edit.List)
+    if (ListOfTab() == record.Edit.List) {
         StoreChange(table);
+        // What the element derives from a row emptied is made again within
+        // the step; the table shows the list again when it is next stored.
+        if (rederive_ && tab_ == Tab::Properties) {
+            Rederive(false);
+            reshow_ = true;
+        }
+    }
 }
 
 void TPropertyGrid::AfterPostChanges(TPropertyTable& table)
@@ -539,9 +552,10 @@ void TPropertyGrid::AddRow()
     if (Table.GetState() != TPropertyTable::State::Insert)
         return;
     Table.SetName(*name);
-    pendingStep_ = "Add field " + *name;
+    TRecordListEdit record = RecordChange("Add field " + *name);
+    outerRecord_ = &record;
     Table.Post();
-    pendingStep_.clear();
+    outerRecord_ = nullptr;
 }
 
 void TPropertyGrid::RenameRow()
@@ -557,9 +571,10 @@ void TPropertyGrid::RenameRow()
     const std::string old = Table.Name();
     Table.Edit();
     Table.SetName(*name);
-    pendingStep_ = "Rename field " + old + " to " + *name;
+    TRecordListEdit record = RecordChange("Rename field " + old + " to " + *name);
+    outerRecord_ = &record;
     const bool posted = Table.Post();
-    pendingStep_.clear();
+    outerRecord_ = nullptr;
     if (posted)
         ListEdited();
 }

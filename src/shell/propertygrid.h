@@ -167,8 +167,10 @@ private:
     bool rederive_ = false;
     // The table holds a change its list lacks.
     bool unstored_ = false;
-    // The name of the step the next post makes, when not "Change NAME".
-    std::string pendingStep_;
+    // The table is shown again when it is next stored.
+    bool reshow_ = false;
+    // The step a post belongs to, when it is part of a larger one.
+    TRecordListEdit* outerRecord_ = nullptr;
     bool readOnly_ = false;
     bool keyWordsVisible_ = false;
 };

@@ -65,6 +65,8 @@ TEST_F(Soak, FromEnvironment)
             if (!name.empty())
                 options.Skip.insert(name);
     }
+    if (const char* every = std::getenv("KESTRUNE_SOAK_CHECK_EVERY"); every && std::atoi(every) > 0)
+        options.ReloadEvery = std::atoi(every);
     const char* trace = std::getenv("KESTRUNE_SOAK_TRACE");
     options.Trace = trace && std::string(trace) == "1";
     SoakDriver driver(windows, dialogs, options);
