@@ -624,6 +624,8 @@ bool TfrmCodeEdit::RenameCurrent(const std::string& newName)
             dialogs_->Error("The list already holds an entry named " + session_->CodeList->Par(taken)->Name + ".");
         return false;
     }
+    // Everything below is one step: the text moves with the entry's name.
+    TStepGroup group(session_, "Rename script " + EntryWords(entry_) + " to " + EntryWords(newName));
     const std::string held = edit_->Text();
     filling_ = true;
     edit_->SetText({});

@@ -11,6 +11,10 @@
 #include "shell/editorwindows.h"
 #include "shell/mainwindow.h"
 #include "shell_test_util.h"
+#include "app/toolcommands.h"
+#include "mapedit/history.h"
+#include "mapedit/patterneditor.h"
+#include "params/paramedit.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +24,9 @@
 #include <QUndoView>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTimer>
+
+#include <sstream>
 
 namespace kestrune::test {
 namespace {
@@ -437,6 +444,169 @@ TEST(UndoLimit, ComesFromTheSettings)
     TEditorWindows windows{dialogs};
     windows.CreateAll();
     EXPECT_EQ(windows.Main->History().Stack().undoLimit(), 2);
+}
+
+} // namespace
+} // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+// Every kind of step: done, undone and redone, the whole project is as it
+// was before and after it.
+TEST_F(Session, EveryKindOfStepUndoesAndRedoesTheWholeProject)
+{
+    QUndoStack& stack = main().History().Stack();
+    auto dump = [this] {
+        std::ostringstream out;
+        DumpProject(main().Proj(), out);
+        return out.str();
+    };
+    // Where two dumps part, briefly.
+    auto differ = [](const std::string& a, const std::string& b) {
+        size_t at = 0;
+        while (at < a.size() && at < b.size() && a[at] == b[at])
+            ++at;
+        const size_t from = at > 60 ? at - 60 : 0;
+        return a == b ? std::string() : a.substr(from, 120) + "\n  <>\n" + b.substr(from, 120);
+    };
+    auto step = [&](const std::string& name, const std::function<void()>& change) {
+        main().SettleEdits();
+        const std::string before = dump();
+        const int index = stack.index();
+        change();
+        main().SettleEdits();
+        const std::string after = dump();
+        EXPECT_TRUE(before != after) << name << " changed nothing";
+        EXPECT_EQ(stack.index(), index + 1) << name;
+        EXPECT_EQ(stack.undoText().toStdString(), name);
+        stack.undo();
+        EXPECT_EQ(differ(dump(), before), "") << "undo " << name;
+        stack.redo();
+        EXPECT_EQ(differ(dump(), after), "") << "redo " << name;
+    };
+    const fs::path maps = fs::path(main().Proj().ProjectFolder) / "maps";
+    TMap* tower = Map("Tower");
+    main().Browser().ShowMap(tower);
+
+    // The map view and the grid.
+    main().SelectKind(1);
+    main().Browser().SelectByIndex(1);
+    step("Paint walls", [&] { Click(2, 2, Qt::LeftButton); });
+    main().SelectKind(4);
+    step("Change #orientation", [&] {
+        Type("#orientation", "2");
+        grid().Post();
+    });
+    main().SelectKind(6);
+    auto* monster = static_cast<TMonster*>(tower->Monsters->Element(0));
+    Click(monster->Left, monster->Top, Qt::LeftButton);
+    ASSERT_EQ(grid().ShownElement(), monster);
+    for (const TPropertyRow& row : grid().Table.Rows()) // the group that holds "x" is opened
+        if (row.name == "x" && row.grp.value_or(0) != grid().ExpandedGroup())
+            for (const TPropertyRow& heading : grid().Table.Rows())
+                if (heading.name[0] == '+' && heading.grp == row.grp) {
+                    grid().ClickHeading(heading.name);
+                    break;
+                }
+    step("Change x", [&] {
+        Type("x", "1");
+        grid().Post();
+    });
+    main().SelectKind(0);
+    main().Browser().ShowMap(tower);
+    step("Change sizeX", [&] {
+        Type("sizeX", "5");
+        grid().Post();
+    });
+    EXPECT_EQ(tower->SizeX, 5);
+    step("Change title", [&] {
+        Type("title", "Renamed tower");
+        grid().Post();
+    });
+    dialogs.InputAnswers = {"heading"};
+    step("Rename field title to heading", [&] {
+        ASSERT_TRUE(grid().Table.Locate(TPropertyTable::Field::Name, "title"));
+        grid().RenameRow();
+    });
+    dialogs.ConfirmAnswers = {true};
+    step("Remove field heading", [&] {
+        ASSERT_TRUE(grid().Table.Locate(TPropertyTable::Field::Name, "heading"));
+        grid().RemoveRow();
+    });
+
+    // Scripts, names and parameters.
+    step("Add script onSoak", [&] {
+        code().OpenEvent(tower, "onSoak");
+        code().Editor()->SetText("say('hello');");
+    });
+    dialogs.InputAnswers = {"greeting"};
+    step("Convert text to name", [&] {
+        code().Editor()->SetSelStart(6);
+        code().ConvertTextToName();
+    });
+    step("Edit script onSoak", [&] { code().Editor()->SetText("say('again');"); });
+    main().SelectKind(2);
+    step("Rename script onSoak to onSoak [1,1]", [&] { main().Gestures().DropEvent("onSoak", 1, 1, 0); });
+    step("Edit Game parameters", [&] {
+        QTimer::singleShot(0, [this] {
+            TfrmParamEdit& edit = *windows.ParamEdit;
+            edit.Table().Append();
+            edit.Table().SetName("soakParam");
+            edit.Table().SetValue("7");
+            edit.Table().Post();
+            edit.accept();
+        });
+        main().MenuAction("Game params")->trigger();
+    });
+
+    // Colours, and adding, removing and renaming elements and maps.
+    main().SetLibMode(true);
+    main().SelectKind(1);
+    main().PatternEditor().ChooseColour = [](QColor) -> std::optional<QColor> { return QColor(1, 2, 3); };
+    step("Change colour " + std::to_string(TPatternEditor::FirstUserColour), [&] {
+        main().PatternEditor().EditSwatchColour(TPatternEditor::FirstUserColour);
+    });
+    // The project's own wall (the shared ones are not edited), painted on a map.
+    TWalls& walls = *main().Proj().Walls;
+    int own = 0;
+    while (walls.Element(own)->Shared)
+        ++own;
+    main().Browser().ShowMap(tower);
+    main().SetLibMode(false);
+    main().Browser().SelectByIndex(own);
+    Click(1, 1, Qt::LeftButton);
+    main().SetLibMode(true);
+    main().Browser().SelectByIndex(own);
+    dialogs.InputAnswers = {"Granite"};
+    step("Rename wall " + walls.Element(own)->Name + " to Granite", [&] { main().Browser().Rename(); });
+    main().Browser().SelectByIndex(own);
+    dialogs.ConfirmAnswers = {true};
+    step("Remove wall Granite", [&] { main().Browser().Remove(); });
+    dialogs.InputAnswers = {"Basalt"};
+    step("Add wall Basalt", [&] { main().Browser().Add(); });
+    main().SetLibMode(false);
+    main().SelectKind(0);
+    dialogs.InputAnswers = {"Annex"};
+    step("Add map Annex", [&] { main().Browser().Add(); });
+    main().Browser().ShowMap(tower);
+    main().Browser().SelectByName("Tower");
+    dialogs.InputAnswers = {"Keep"};
+    step("Rename map Tower to Keep", [&] { main().Browser().Rename(); });
+    EXPECT_TRUE(fs::exists(maps / "Keep.map"));
+    main().Browser().ShowMap(tower);
+    dialogs.ConfirmAnswers = {true};
+    step("Remove map Keep", [&] { main().Browser().Remove(); });
+    EXPECT_FALSE(fs::exists(maps / "Keep.map"));
+    stack.undo();
+    EXPECT_TRUE(fs::exists(maps / "Keep.map")); // undo writes the file back
+
+    // The history window lists every step, and survives the removals.
+    EXPECT_EQ(stack.index(), stack.count() - 1);
+    while (stack.canUndo())
+        stack.undo();
+    EXPECT_EQ(Map("Tower"), tower);
+    EXPECT_TRUE(fs::exists(maps / "Tower.map"));
 }
 
 } // namespace
