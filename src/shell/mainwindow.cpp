@@ -539,7 +539,7 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
             mapArea_->RepaintAll();
             tree_->viewport()->update();
         } else if (map == browser_->CurrentMap()) {
-            mapArea_->RepaintAll();
+            RepaintMap(); // laid out again: the step may have changed the map's size
             gestures_->ListPlacements();
         }
     };
