@@ -2,6 +2,7 @@
 
 #include "errors.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrune {
@@ -27,16 +29,138 @@ std::string FullPath(const fs::path& p)
 }
 
 // A name beside the target that no other save uses at the same moment.
-fs::path TempPathFor(const fs::path& target)
+fs::path TempPathFor(const fs::path& target, const char* what = "saving")
 {
     static std::atomic<unsigned> counter{0};
-    const std::string name = "." + target.filename().string() + ".saving-" +
+    const std::string name = "." + target.filename().string() + "." + what + "-" +
                              std::to_string(static_cast<long>(::getpid())) + "-" +
                              std::to_string(counter.fetch_add(1));
     return target.parent_path() / name;
 }
 
+// "Cannot create file %s" with the system's reason on a second line.
+std::string CannotCreate(const fs::path& path, int error)
+{
+    std::string message = FormatMessage("Cannot create file %s", FullPath(path));
+    if (error != 0)
+        message += "\n" + std::string(std::strerror(error));
+    return message;
+}
+
+// Flushes a folder's entries (a rename in it) to the disk.
+void SyncFolder(const fs::path& folder)
+{
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// A data file that is a symbolic link is written through: its target.
+fs::path WrittenPath(const fs::path& path)
+{
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(path, ec)))
+        return path;
+    fs::path target = fs::read_symlink(path, ec);
+    if (ec)
+        return path;
+    if (target.is_relative())
+        target = path.parent_path() / target;
+    return WrittenPath(target.lexically_normal());
+}
+
+thread_local TSaveTransaction* currentSave = nullptr;
+
 } // namespace
+
+bool TFileStream::Durable = true;
+
+// ----------------------------------------------------------- TSaveTransaction
+
+TSaveTransaction::TSaveTransaction() : outer_(currentSave) { currentSave = this; }
+
+TSaveTransaction::~TSaveTransaction()
+{
+    currentSave = outer_;
+    if (!done_)
+        Discard();
+}
+
+TSaveTransaction* TSaveTransaction::Current() { return currentSave; }
+
+void TSaveTransaction::Add(const fs::path& temp, const fs::path& target) { entries_.push_back({temp, target, {}}); }
+
+void TSaveTransaction::FolderMade(const fs::path& folder) { folders_.push_back(folder); }
+
+void TSaveTransaction::Discard()
+{
+    std::error_code ec;
+    for (const Entry& e : entries_) {
+        fs::remove(e.temp, ec);
+        if (!e.backup.empty())
+            fs::remove(e.backup, ec);
+    }
+    for (auto it = folders_.rbegin(); it != folders_.rend(); ++it)
+        fs::remove(*it, ec); // only when empty
+    entries_.clear();
+    folders_.clear();
+    done_ = true;
+}
+
+void TSaveTransaction::Commit()
+{
+    if (currentSave == this)
+        currentSave = outer_;
+    // Each old file is kept under a second name until every new one is in
+    // place: a failure puts the old ones back, the very same files.
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        Entry& e = entries_[i];
+        std::error_code ec;
+        const bool existed = fs::exists(fs::symlink_status(e.target, ec));
+        int error = 0;
+        if (existed) {
+            e.backup = TempPathFor(e.target, "old");
+            if (::link(e.target.c_str(), e.backup.c_str()) != 0) {
+                error = errno;
+                e.backup.clear();
+            }
+        }
+        if (error == 0 && ::rename(e.temp.c_str(), e.target.c_str()) != 0)
+            error = errno;
+        if (error != 0) {
+            for (size_t j = i; j-- > 0;) {
+                Entry& back = entries_[j];
+                if (!back.backup.empty()) {
+                    ::rename(back.backup.c_str(), back.target.c_str());
+                    back.backup.clear();
+                } else {
+                    fs::remove(back.target, ec);
+                }
+            }
+            const fs::path target = e.target;
+            Discard();
+            throw KestruneError(CannotCreate(target, error));
+        }
+        e.replaced = true;
+    }
+    if (TFileStream::Durable) {
+        std::vector<fs::path> folders;
+        for (const Entry& e : entries_)
+            if (std::find(folders.begin(), folders.end(), e.target.parent_path()) == folders.end())
+                folders.push_back(e.target.parent_path());
+        for (const fs::path& folder : folders)
+            SyncFolder(folder);
+    }
+    std::error_code ec;
+    for (const Entry& e : entries_)
+        if (!e.backup.empty())
+            fs::remove(e.backup, ec);
+    entries_.clear();
+    folders_.clear();
+    done_ = true;
+}
 
 // ---------------------------------------------------------------- TFileStream
 
@@ -61,12 +185,21 @@ TFileStream::TFileStream(const fs::path& path, Mode mode) : mode_(mode), path_(p
         return;
     }
     std::error_code ec;
-    if (fs::is_directory(path, ec))
-        throw KestruneError(FormatMessage("Cannot create file %s", FullPath(path)));
-    tempPath_ = TempPathFor(path);
+    path_ = WrittenPath(path);
+    if (fs::is_directory(path_, ec))
+        throw KestruneError(CannotCreate(path, EISDIR));
+    // A missing folder is made (and removed again when the save fails).
+    const fs::path folder = path_.parent_path();
+    if (!folder.empty() && !fs::exists(folder, ec)) {
+        if (!fs::create_directories(folder, ec) || ec)
+            throw KestruneError(CannotCreate(path, ec.value()));
+        if (TSaveTransaction* save = TSaveTransaction::Current())
+            save->FolderMade(folder);
+    }
+    tempPath_ = TempPathFor(path_);
     file_ = std::fopen(tempPath_.c_str(), "wb");
     if (!file_)
-        throw KestruneError(FormatMessage("Cannot create file %s", FullPath(path)));
+        throw KestruneError(CannotCreate(path, errno));
     data_.reserve(WriteBlock);
     open_ = true;
 }
@@ -123,9 +256,10 @@ void TFileStream::FlushBuffer()
     if (data_.empty())
         return;
     if (std::fwrite(data_.data(), 1, data_.size(), file_) != data_.size()) {
-        const std::string target = FullPath(path_);
+        const int error = errno;
+        const fs::path target = path_;
         Abandon();
-        throw KestruneError(FormatMessage("Cannot create file %s", target));
+        throw KestruneError(CannotCreate(target, error));
     }
     data_.clear();
 }
@@ -141,16 +275,33 @@ void TFileStream::Close()
         return;
     }
     FlushBuffer();
-    const bool flushed = std::fflush(file_) == 0;
-    const bool closed = std::fclose(file_) == 0;
+    int error = 0;
+    if (std::fflush(file_) != 0)
+        error = errno;
+    // The file keeps its permission bits.
+    struct stat old {};
+    if (error == 0 && ::stat(path_.c_str(), &old) == 0)
+        ::fchmod(::fileno(file_), old.st_mode & 07777);
+    if (error == 0 && Durable && ::fsync(::fileno(file_)) != 0)
+        error = errno;
+    if (std::fclose(file_) != 0 && error == 0)
+        error = errno;
     file_ = nullptr;
     open_ = false;
     std::error_code ec;
-    if (flushed && closed)
-        fs::rename(tempPath_, path_, ec);
-    if (!flushed || !closed || ec) {
+    if (error == 0) {
+        if (TSaveTransaction* save = TSaveTransaction::Current()) {
+            save->Add(tempPath_, path_);
+            return;
+        }
+        if (::rename(tempPath_.c_str(), path_.c_str()) != 0)
+            error = errno;
+        else if (Durable)
+            SyncFolder(path_.parent_path());
+    }
+    if (error != 0) {
         fs::remove(tempPath_, ec);
-        throw KestruneError(FormatMessage("Cannot create file %s", FullPath(path_)));
+        throw KestruneError(CannotCreate(path_, error));
     }
 }
 

@@ -11,14 +11,54 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 #include <string>
 #include <string_view>
 
 namespace kestrune {
 
 // A plain file stream: bytes, position, size, seeking.
+// Makes the files written while it is open one save, all or nothing: each
+// file goes to a temporary file beside its target, and Commit puts every
+// one in place; when one cannot be, those already replaced are put back.
+// Without a commit every temporary file is removed and the targets keep
+// what they held. One is current per thread while it lives.
+class TSaveTransaction {
+public:
+    TSaveTransaction();
+    ~TSaveTransaction();
+    TSaveTransaction(const TSaveTransaction&) = delete;
+    TSaveTransaction& operator=(const TSaveTransaction&) = delete;
+
+    static TSaveTransaction* Current();
+
+    // A written temporary file, to be put in place of its target.
+    void Add(const std::filesystem::path& temp, const std::filesystem::path& target);
+    // A folder made for the save, removed again when the save fails.
+    void FolderMade(const std::filesystem::path& folder);
+    // Throws KestruneError ("Cannot create file %s" and the reason on a
+    // second line); the targets then hold what they held before.
+    void Commit();
+
+private:
+    struct Entry {
+        std::filesystem::path temp, target, backup;
+        bool replaced = false;
+    };
+    void Discard();
+
+    std::vector<Entry> entries_;
+    std::vector<std::filesystem::path> folders_;
+    TSaveTransaction* outer_;
+    bool done_ = false;
+};
+
 class TFileStream {
 public:
+    // Whether written files are flushed to the disk before they are put in
+    // place (and their folders after). Off only to measure what it costs.
+    static bool Durable;
+
     enum class Mode { Read, Write };
 
     // Opens a file. Read: the file must exist ("Cannot open file %s" otherwise).

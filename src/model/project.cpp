@@ -238,8 +238,12 @@ void Project::Save()
     if (!loadComplete_)
         throw KestruneError("The project was not loaded completely, so it is not saved: saving it would "
                             "overwrite its files with less than they hold.");
+    // Every file or none: a project saved half-way would name elements its
+    // libraries no longer hold.
+    TSaveTransaction save;
     SaveLibraries(ProjectFolder + "def" + PathSeparator());
     SaveMaps(ProjectFolder + "maps" + PathSeparator());
+    save.Commit();
 }
 
 void Project::SaveLibraries(const std::string& folder)

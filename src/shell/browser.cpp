@@ -1215,7 +1215,10 @@ void TElementBrowser::CarryReferences(const TLoadSaveList& library, const std::s
 
 std::vector<TListedItem*> TElementBrowser::AllPlacements() const
 {
-    std::vector<TListedItem*> placements = host_.HeldPlacements();
+    // Only those on the maps: a placement the history keeps off its map
+    // comes back only once the steps after it (a rename among them) are
+    // undone, and those held by undone steps go when a rename is recorded.
+    std::vector<TListedItem*> placements;
     for (TMap* map : AllMaps())
         for (TItemList* list : {static_cast<TItemList*>(map->Items.get()), static_cast<TItemList*>(map->Monsters.get())})
             for (int i = 0; list && i < list->Count(); ++i)

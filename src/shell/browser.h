@@ -78,8 +78,6 @@ public:
     virtual void Removing(TListedItem& thing) = 0;
     // An item or monster was placed on a map (for undo).
     virtual void Placed(TMap&, TListedItem&) {}
-    // Placements kept off their maps by the undo history: a rename reaches them too.
-    virtual std::vector<TListedItem*> HeldPlacements() { return {}; }
     // A list is about to be changed, and has been changed, by the browser.
     virtual void ListChanging(TParList&) {}
     virtual void ListChanged(TParList&) {}

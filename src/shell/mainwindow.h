@@ -154,7 +154,6 @@ public:
     // and the undo history, which may refer to it, is forgotten.
     void Removing(TListedItem& thing) override;
     TEditSession& Session() { return session_; }
-    std::vector<TListedItem*> HeldPlacements() override { return history_.HeldPlacements(); }
     void Placed(TMap& map, TListedItem& placement) override
     {
         history_.BeginStroke();

@@ -149,12 +149,12 @@ TEST(LibraryFile, SaveErrorsKeepTheOldFile)
 
     TParList ok("names");
     ok.SetValue("a", "1");
-    const auto target = dir / "gone" / "names.qv5";
+    const auto target = dir / "names.qv5" / "inner.qv5";
     try {
         ok.SaveToFile(target, false);
-        FAIL() << "saving into a missing folder must fail";
+        FAIL() << "saving below a file must fail";
     } catch (const KestruneError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file " + target.string());
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + target.string() + "\nNot a directory");
     }
 }
 

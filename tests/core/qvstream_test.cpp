@@ -9,6 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <map>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace kestrune {
 namespace {
@@ -278,14 +283,16 @@ TEST(StreamFile, OpenAndCreateErrorsNameTheFullPath)
         EXPECT_EQ(std::string(e.what()), "Cannot open file " + missing.string());
     }
 
-    const auto inMissingFolder = dir / "no such folder" / "out.qv5";
+    // A folder that cannot be made (a file has its name): the reason follows.
+    WriteFile(dir / "plain", "");
+    const auto inFile = dir / "plain" / "out.qv5";
     try {
-        TQVFileStream w(inMissingFolder, TFileStream::Mode::Write);
-        FAIL() << "creating in a missing folder must fail";
+        TQVFileStream w(inFile, TFileStream::Mode::Write);
+        FAIL() << "creating below a file must fail";
     } catch (const KestruneError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file " + inMissingFolder.string());
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + inFile.string() + "\nNot a directory");
     }
-    EXPECT_TRUE(dir.Entries().empty());
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"plain"});
 }
 
 // Each refused write: thrown before any of its bytes, and the file abandoned
@@ -376,6 +383,98 @@ TEST(StreamFile, BothFormsRoundTripThroughAFile)
     EXPECT_EQ(r.ReadToken(), std::string(70000, 'v'));
     EXPECT_EQ(r.ReadToken(), "");
     EXPECT_TRUE(r.AtEnd());
+}
+
+} // namespace
+} // namespace kestrune
+
+namespace kestrune {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every file and folder below a folder: its inode and bytes.
+std::map<std::string, std::pair<ino_t, std::string>> Snapshot(const fs::path& folder)
+{
+    std::map<std::string, std::pair<ino_t, std::string>> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        struct stat st {};
+        ::lstat(entry.path().c_str(), &st);
+        const bool file = entry.is_regular_file() && !entry.is_symlink();
+        files[entry.path().string()] = {st.st_ino, file ? test::ReadFile(entry.path()) : std::string()};
+    }
+    return files;
+}
+
+void Write(const fs::path& path, const std::string& text)
+{
+    TQVFileStream w(path, TFileStream::Mode::Write);
+    w.WriteToken(text);
+    w.Close();
+}
+
+TEST(StreamFile, ASaveIsAllOrNothingAndKeepsModesAndLinks)
+{
+    test::TempDir dir;
+    test::WriteFile(dir / "a.qv5", "old a");
+    fs::permissions(dir / "a.qv5", fs::perms::owner_read | fs::perms::owner_write);
+    test::WriteFile(dir / "real.qv5", "old real");
+    fs::create_symlink("real.qv5", dir / "link.qv5");
+    test::WriteFile(dir / "b.qv5", "old b");
+    const auto before = Snapshot(dir.Path());
+
+    // The second file cannot be put in place: the first goes back, the very same file.
+    try {
+        TSaveTransaction save;
+        Write(dir / "a.qv5", "new a");
+        Write(dir / "b.qv5", "new b");
+        fs::remove(dir / "b.qv5");
+        fs::create_directory(dir / "b.qv5");
+        test::WriteFile(dir / "b.qv5" / "inside", "");
+        save.Commit();
+        FAIL() << "putting a file over a folder succeeded";
+    } catch (const KestruneError& e) {
+        const std::string message = e.what();
+        EXPECT_EQ(message.rfind("Cannot create file " + (dir / "b.qv5").string() + "\n", 0), 0u) << message;
+    }
+    fs::remove_all(dir / "b.qv5");
+    test::WriteFile(dir / "b.qv5", "old b");
+    auto after = Snapshot(dir.Path());
+    after[(dir / "b.qv5").string()].first = before.at((dir / "b.qv5").string()).first;
+    EXPECT_EQ(after, before);
+
+    // A full disk (a file size limit here) while writing: nothing changes either.
+    {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit old {};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 4096;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        const auto full = Snapshot(dir.Path());
+        EXPECT_THROW(
+            {
+                TSaveTransaction save;
+                Write(dir / "a.qv5", std::string(200000, 'x'));
+                save.Commit();
+            },
+            KestruneError);
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        EXPECT_EQ(Snapshot(dir.Path()), full);
+    }
+
+    // Saved: the modes stay, a link stays a link and its target is written.
+    {
+        TSaveTransaction save;
+        Write(dir / "a.qv5", "new a");
+        Write(dir / "link.qv5", "new real");
+        save.Commit();
+    }
+    EXPECT_EQ(fs::status(dir / "a.qv5").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.qv5"));
+    EXPECT_EQ(test::ReadFile(dir / "real.qv5"), std::string("new real") + '\xAB');
+    EXPECT_EQ(dir.Entries().size(), 4u); // no temporary file is left
 }
 
 } // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sys/stat.h>
+
 #include <chrono>
 #include <map>
 
@@ -164,23 +167,35 @@ TEST(ProjectLoad, FailedLoadsAreReportedAndCanNeverBeSaved)
     EXPECT_EQ(ReadFile(inst.Map("defined.npcs")), npcs);
 }
 
-TEST(ProjectSave, StopsAtTheFileThatCannotBeCreated)
+TEST(ProjectSave, ASaveThatFailsChangesNoFile)
 {
     Installation inst;
     WriteFile(inst.Map("hall.map"), MapFileBytes(1, 1));
+    WriteFile(inst.Map("yard.map"), MapFileBytes(1, 1));
     auto p = NewProject();
     p->Load(inst.GameFolder());
-    ASSERT_EQ(p->Maps->Count(), 1);
-    fs::remove_all(inst.game / "maps");
+    ASSERT_EQ(p->Maps->Count(), 2);
+    // A folder in place of the last map: every file written before it stays as it was.
+    fs::remove(inst.Map("yard.map"));
+    fs::create_directory(inst.Map("yard.map"));
+    auto snapshot = [&inst] {
+        std::map<std::string, std::pair<ino_t, std::string>> files;
+        for (const auto& entry : fs::recursive_directory_iterator(inst.game)) {
+            struct stat st {};
+            ::lstat(entry.path().c_str(), &st);
+            files[entry.path().string()] = {st.st_ino, entry.is_regular_file() ? ReadFile(entry.path()) : ""};
+        }
+        return files;
+    };
+    const auto before = snapshot();
     try {
         p->Save();
-        FAIL() << "saving into a missing folder succeeded";
+        FAIL() << "saving over a folder succeeded";
     } catch (const KestruneError& e) {
         EXPECT_EQ(std::string(e.what()).rfind("Cannot create file ", 0), 0u) << e.what();
-        EXPECT_NE(std::string(e.what()).find("hall.map"), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("yard.map\nIs a directory"), std::string::npos) << e.what();
     }
-    EXPECT_TRUE(fs::exists(inst.GameDef("mapColors.qv5"))); // written before the failure
-    EXPECT_FALSE(fs::exists(inst.game / "maps"));
+    EXPECT_EQ(snapshot(), before);
 }
 
 TEST(ProjectSave, RemovingAWallRenumbersEveryMap)

@@ -225,7 +225,10 @@ TEST_F(Editor, AFailedSaveIsReportedAndKeepsTheChanges)
 {
     main().Arguments = {Game()};
     ASSERT_TRUE(main().FormShow());
-    fs::remove_all(install.Path() / "demo.game" / "maps");
+    // A folder where a map file belongs: nothing can be saved.
+    const fs::path tower = install.Path() / "demo.game" / "maps" / "Tower.map";
+    fs::remove(tower);
+    fs::create_directory(tower);
     main().Modified = true;
     dialogs.YesNoCancelAnswers = {UserDialogs::Answer::Yes};
     EXPECT_FALSE(main().CloseQuery());
