@@ -605,3 +605,50 @@ TEST_F(Editor, ADefinitionDroppedOnThePlacementsListGoesToTheSelectedCell)
 
 } // namespace
 } // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+// Clicking through maps, cells, sides, tabs and elements and saving changes no byte.
+TEST_F(Editor, ShowingIsNotEditing)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    auto files = [this] {
+        std::map<std::string, std::string> bytes;
+        for (const auto& entry : fs::recursive_directory_iterator(Game()))
+            if (entry.is_regular_file())
+                bytes[entry.path().string()] = ReadFile(entry.path());
+        return bytes;
+    };
+    const auto before = files();
+    Project& p = main().Proj();
+    for (int m = 0; m < p.Maps->Count(); ++m) {
+        TMap* map = p.Maps->MapAt(m);
+        main().Browser().ShowMap(map);
+        for (int kind = 0; kind <= 7; ++kind) {
+            main().SelectKind(kind);
+            for (int x = 0; x < std::min(map->SizeX, 12); x += 3)
+                for (int y = 0; y < std::min(map->SizeY, 12); y += 2) {
+                    main().Gestures().MoveCursor(x - map->SelX, y - map->SelY, (x + y) % 4, false);
+                    main().Grid().SetTab((x + y) % 3 ? TPropertyGrid::Tab::Properties : TPropertyGrid::Tab::Events);
+                }
+        }
+    }
+    main().SetLibMode(true);
+    for (int kind = 1; kind <= 7; ++kind) {
+        main().SelectKind(kind);
+        for (int i = 0; p.LibraryOfKind(kind) && i < p.LibraryOfKind(kind)->Count(); ++i) {
+            main().Browser().SelectByIndex(i);
+            main().Grid().SetTab(i % 2 ? TPropertyGrid::Tab::Properties : TPropertyGrid::Tab::Events);
+        }
+    }
+    ASSERT_TRUE(main().SaveProject());
+    const auto after = files();
+    ASSERT_EQ(after.size(), before.size());
+    for (const auto& [path, bytes] : before)
+        EXPECT_TRUE(after.at(path) == bytes) << path << " changed";
+}
+
+} // namespace
+} // namespace kestrune::test
