@@ -54,8 +54,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace kestrune {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -1053,6 +1059,13 @@ bool TForm1::FormShow()
         libSeparator_->setVisible(false);
     }
     std::string folder = CommandLine.ProjectFolder;
+    std::error_code missing;
+    if (!folder.empty() && !fs::is_directory(fs::path(folder), missing)) {
+        // Opening nothing would only fail at Save: the selection is shown instead.
+        dialogs_.Error(FormatMessage("Project folder %s does not exist.", folder));
+        CommandLine.PresetFolder = fs::path(folder).parent_path().string();
+        folder.clear();
+    }
     if (folder.empty()) {
         const std::optional<std::string> chosen = SelectProject ? SelectProject(CommandLine) : std::nullopt;
         if (!chosen)
@@ -1069,6 +1082,11 @@ bool TForm1::FormShow()
         if (windows_.Logo)
             windows_.Logo->hide();
         return false;
+    }
+    readOnly_ = !FolderWritable(folder);
+    if (readOnly_) {
+        dialogs_.Error(FormatMessage("The project folder %s cannot be written; changes cannot be saved.", folder));
+        setWindowTitle(windowTitle() + QStringLiteral(" [read-only]"));
     }
     patternEditor_->RebuildSwatches();
     // The map shown while no map is open; made once the maps list exists for good.
@@ -1102,6 +1120,19 @@ bool TForm1::FormShow()
     if (windows_.Logo)
         windows_.Logo->hide();
     ApplyConfiguration();
+    return true;
+}
+
+bool TForm1::FolderWritable(const std::string& folder)
+{
+    // Tried rather than asked: permission bits say nothing of a read-only
+    // mount or an immutable folder, nor of what the system lets its owner do.
+    const fs::path probe = fs::path(folder) / (".kestrune-probe-" + std::to_string(static_cast<long>(::getpid())));
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
     return true;
 }
 

@@ -181,6 +181,9 @@ public:
     void ShowElementStep(TListedItem& element);
     // The grid's pending value and the code pane's text are stored (as steps).
     void SettleEdits();
+    // Whether files can be made in a folder (tried).
+    static bool FolderWritable(const std::string& folder);
+    bool ReadOnlyProject() const { return readOnly_; }
     void SetElementPanelVisible(bool visible) override;
     void SetElementPanelTitle(const std::string& title) override;
     void SetPlacementsListVisible(bool visible) override;
@@ -293,6 +296,8 @@ private:
     // The gestures as the placements list's drawing sees them (set once made).
     const TMapGestures* gesturesView_ = nullptr;
     TMapHistory history_;
+    // The project folder cannot be written.
+    bool readOnly_ = false;
     QAction* undoAction_ = nullptr;
     QAction* redoAction_ = nullptr;
     QUndoView* historyView_ = nullptr;

@@ -451,10 +451,12 @@ void TPropertyGrid::AfterPost(TPropertyTable& table)
         record.Edit.Y = map->SelY;
         record.Edit.SlotBefore = map->Cell(map->SelX, map->SelY).Orientation();
     }
-    AfterPostChanges(table);
-    if (turning && map == session_.Shown && map->InMap(record.Edit.X, record.Edit.Y))
-        record.Edit.SlotAfter = map->Cell(record.Edit.X, record.Edit.Y).Orientation();
-    if (ListOfTab() == record.Edit.List) {
+    // Stored before anything the change sets off may show another list.
+    AfterPostChanges(table, [&] {
+        if (turning && map == session_.Shown && map->InMap(record.Edit.X, record.Edit.Y))
+            record.Edit.SlotAfter = map->Cell(record.Edit.X, record.Edit.Y).Orientation();
+        if (ListOfTab() != record.Edit.List)
+            return;
         StoreChange(table);
         // What the element derives from a row emptied is made again within
         // the step; the table shows the list again when it is next stored.
@@ -462,11 +464,18 @@ void TPropertyGrid::AfterPost(TPropertyTable& table)
             Rederive(false);
             reshow_ = true;
         }
-    }
+    });
 }
 
-void TPropertyGrid::AfterPostChanges(TPropertyTable& table)
+void TPropertyGrid::AfterPostChanges(TPropertyTable& table, const std::function<void()>& store)
 {
+    bool stored = false;
+    auto storeNow = [&] {
+        if (store && !stored) {
+            stored = true;
+            store();
+        }
+    };
     host_.SetModified();
     const std::string name = table.Name();
     const std::string value = table.Value();
@@ -491,6 +500,7 @@ void TPropertyGrid::AfterPostChanges(TPropertyTable& table)
                 // The map keeps its size, and the row shows it again.
                 const std::string kept = std::to_string(name == "sizeX" ? map->SizeX : map->SizeY);
                 RewritePosted(table, name, kept);
+                storeNow();
                 return;
             }
         }
@@ -509,6 +519,7 @@ void TPropertyGrid::AfterPostChanges(TPropertyTable& table)
         } catch (const KestruneError& e) {
             dialogs_.Error(e.what());
         }
+        storeNow();
         if (changed) {
             host_.RefreshPreview();
             host_.RepaintCursorCell();
@@ -518,6 +529,7 @@ void TPropertyGrid::AfterPostChanges(TPropertyTable& table)
                 host_.ListPlacements();
         }
     }
+    storeNow();
     if (!table.ControlsDisabled() && name == "parent" && (project_.CurrentKind == 6 || project_.CurrentKind == 7))
         host_.MoveSelectedNode(value);
 }

@@ -142,7 +142,9 @@ private:
     void Rederive(bool showAgain);
     void RewritePosted(TPropertyTable& table, const std::string& name, const std::string& value);
     void AfterPost(TPropertyTable& table);
-    void AfterPostChanges(TPropertyTable& table);
+    // What a post sets off; `store` is called once, before anything that may
+    // show another list.
+    void AfterPostChanges(TPropertyTable& table, const std::function<void()>& store = {});
     // Stores the table into the shown list now (a designer changed it).
     void StoreChange(TPropertyTable& table);
     void StoreIfUnstored(TParList& list);

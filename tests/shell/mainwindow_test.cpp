@@ -652,3 +652,37 @@ TEST_F(Editor, ShowingIsNotEditing)
 
 } // namespace
 } // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+TEST_F(Editor, AMissingOrUnwritableProjectFolderIsToldAtStartUp)
+{
+    const std::string missing = (install.Path() / "missing.game").string();
+    main().Arguments = {missing};
+    EXPECT_FALSE(main().FormShow()); // the selection was left
+    EXPECT_EQ(selections, 1);
+    ASSERT_EQ(dialogs.Errors.size(), 1u);
+    EXPECT_EQ(dialogs.Errors[0], "Project folder " + missing + " does not exist.");
+
+    // A folder files cannot be made in (an immutable one, where the system allows it).
+    EXPECT_TRUE(TForm1::FolderWritable(Game()));
+    if (std::system(("chattr +i '" + Game() + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "folders cannot be made immutable here";
+    const bool writable = TForm1::FolderWritable(Game());
+    TEditorWindows other{dialogs};
+    other.CreateAll();
+    other.Main->DefinitionFile = main().DefinitionFile;
+    other.Main->Arguments = {Game()};
+    dialogs.Errors.clear();
+    const bool shown = other.Main->FormShow();
+    std::system(("chattr -i '" + Game() + "'").c_str());
+    EXPECT_FALSE(writable);
+    ASSERT_TRUE(shown);
+    ASSERT_EQ(dialogs.Errors.size(), 1u);
+    EXPECT_EQ(dialogs.Errors[0], "The project folder " + Game() + " cannot be written; changes cannot be saved.");
+    EXPECT_TRUE(other.Main->windowTitle().endsWith(QStringLiteral(" [read-only]")));
+}
+
+} // namespace
+} // namespace kestrune::test
