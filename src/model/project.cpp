@@ -128,6 +128,9 @@ void Project::Load(const std::string& projectFolder)
     loadComplete_ = false;
     ProjectFolder = WithSeparator(projectFolder);
     DataFolder = WithSeparator(AbsoluteText(ProjectFolder + ".." + PathSeparator() + "data"));
+    // The project's own files, from a recovered state when one is given.
+    const std::string files = FilesFolder.empty() ? ProjectFolder : WithSeparator(FilesFolder);
+    FilesFolder.clear();
     if (DataEditMode)
         LoadingShared = false;
     const std::string def = "def" + PathSeparator();
@@ -135,19 +138,19 @@ void Project::Load(const std::string& projectFolder)
         if (Progress)
             Progress(text);
     };
-    PrefetchLoadFiles(DataFolder + def, ProjectFolder + def, ProjectFolder + "maps" + PathSeparator());
+    PrefetchLoadFiles(DataFolder + def, files + def, files + "maps" + PathSeparator());
     progress("game data from " + DataFolder);
     LoadSharedLibraries(DataFolder + def);
     progress("game data from " + ProjectFolder);
     if (!DataEditMode) {
-        LoadProjectLibraries(ProjectFolder + def);
+        LoadProjectLibraries(files + def);
     } else {
         // The folder being edited keeps its colours file: read it so that
         // saving writes back what it holds.
-        LoadMapColors(ProjectFolder + def + "mapColors.qv5");
+        LoadMapColors(files + def + "mapColors.qv5");
     }
     progress("maps " + ProjectFolder);
-    LoadMaps(ProjectFolder + "maps" + PathSeparator());
+    LoadMaps(files + "maps" + PathSeparator());
     loadComplete_ = true;
 }
 
@@ -238,11 +241,19 @@ void Project::Save()
     if (!loadComplete_)
         throw KestruneError("The project was not loaded completely, so it is not saved: saving it would "
                             "overwrite its files with less than they hold.");
+    SaveTo(ProjectFolder);
+}
+
+void Project::SaveTo(const std::string& folder)
+{
+    if (!loadComplete_)
+        throw KestruneError("The project was not loaded completely, so it is not saved: saving it would "
+                            "overwrite its files with less than they hold.");
     // Every file or none: a project saved half-way would name elements its
     // libraries no longer hold.
     TSaveTransaction save;
-    SaveLibraries(ProjectFolder + "def" + PathSeparator());
-    SaveMaps(ProjectFolder + "maps" + PathSeparator());
+    SaveLibraries(WithSeparator(folder) + "def" + PathSeparator());
+    SaveMaps(WithSeparator(folder) + "maps" + PathSeparator());
     save.Commit();
 }
 

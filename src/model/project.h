@@ -88,6 +88,11 @@ public:
     // Save: the libraries, then the maps. Throws KestruneError (for example
     // "Cannot create file %s") and stops at the failing file.
     void Save();
+    // The same into another folder (its def and maps folders), all or nothing.
+    void SaveTo(const std::string& folder);
+    // Where Load reads the def and maps folders from, when not the project
+    // folder (a recovered state); cleared by Load.
+    std::string FilesFolder;
     void SaveLibraries(const std::string& folder);
     void SaveMaps(const std::string& folder);
     void LoadMapColors(const std::filesystem::path& path);

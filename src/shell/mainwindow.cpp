@@ -20,6 +20,7 @@
 #include "script/sourceedit.h"
 #include "shell/selectproject.h"
 #include "shell/selectreplace.h"
+#include "shell/recovery.h"
 #include "controls/settings.h"
 
 #include <QActionGroup>
@@ -537,6 +538,8 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
     BuildBigToolbar();
     BuildPanels();
     gestures_ = std::make_unique<TMapGestures>(*project_, dialogs_, *this);
+    autosave_ = new QTimer(this);
+    connect(autosave_, &QTimer::timeout, this, [this] { Autosave(); });
     gesturesView_ = gestures_.get();
     gestures_->History = &history_;
     history_.OnChanged = [this](TMap* map) {
@@ -1013,6 +1016,7 @@ void TForm1::ReadSettings()
     SetZoom(s->ReadInteger(Section, "zoom", project_->Zoom));
     // The history keeps this many steps (it is still empty here).
     history_.Stack().setUndoLimit(std::clamp(s->ReadInteger(TfrmConfig::Section, "undoLimit", 1000), 0, 1000000));
+    autosaveMinutes_ = std::clamp(s->ReadInteger(TfrmConfig::Section, "autosaveMinutes", 5), 0, 24 * 60);
     s->CloseSettings();
     if (mode == 2) {
         codeSplitter_->setSizes({std::max(VisualHeight, 0), std::max(height - VisualHeight, 1)});
@@ -1078,11 +1082,26 @@ bool TForm1::FormShow()
         windows_.Logo->ShowSplash();
     }
     project_->ProjectFolder = WithSeparator(folder);
+    // Unsaved changes of an editor that ended without closing.
+    recoveryFolder_ = recovery::FolderFor(folder);
+    bool recovered = false;
+    if (const auto when = recovery::Newer(recoveryFolder_, folder)) {
+        std::string question = "Unsaved changes of %s from %s were recovered. Open them?";
+        question.replace(question.find("%s"), 2, folder);
+        question.replace(question.find("%s"), 2, recovery::TimeText(*when));
+        if (windows_.Logo)
+            windows_.Logo->hide();
+        recovered = dialogs_.Confirm(question);
+        if (recovered)
+            project_->FilesFolder = recoveryFolder_;
+    }
     if (!LoadProject()) {
         if (windows_.Logo)
             windows_.Logo->hide();
         return false;
     }
+    if (recovered)
+        Modified = true; // saved into the project by the designer
     readOnly_ = !FolderWritable(folder);
     if (readOnly_) {
         dialogs_.Error(FormatMessage("The project folder %s cannot be written; changes cannot be saved.", folder));
@@ -1120,6 +1139,27 @@ bool TForm1::FormShow()
     if (windows_.Logo)
         windows_.Logo->hide();
     ApplyConfiguration();
+    if (autosaveMinutes_ > 0)
+        autosave_->start(autosaveMinutes_ * 60 * 1000);
+    return true;
+}
+
+bool TForm1::Autosave()
+{
+    // Unsaved: a step since the last save (showing an element marks the
+    // project modified, and changes nothing).
+    if (!loaded_ || !Modified || history_.Stack().isClean() || recoveryFolder_.empty())
+        return false;
+    try {
+        recovery::Write(*project_, recoveryFolder_);
+    } catch (const std::exception& e) {
+        // Told once: the next tries go on quietly.
+        if (!autosaveFailed_) {
+            autosaveFailed_ = true;
+            dialogs_.Error(e.what());
+        }
+        return false;
+    }
     return true;
 }
 
@@ -1302,6 +1342,7 @@ bool TForm1::SaveProject()
         return false;
     }
     history_.Stack().setClean();
+    recovery::Remove(recoveryFolder_); // the project holds it all now
     if (windows_.Logo)
         windows_.Logo->hide();
     return true;
@@ -1403,7 +1444,9 @@ bool TForm1::CloseQuery()
         return true;
     switch (dialogs_.YesNoCancel("Save changes?")) {
     case UserDialogs::Answer::Cancel: return false;
-    case UserDialogs::Answer::No: return true;
+    case UserDialogs::Answer::No:
+        recovery::Remove(recoveryFolder_); // left unsaved on purpose
+        return true;
     case UserDialogs::Answer::Yes:
         return SaveProject(); // a failed save keeps the editor open
     }

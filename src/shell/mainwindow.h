@@ -35,6 +35,7 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class QUndoView;
+class QTimer;
 class QWidget;
 
 namespace kestrune {
@@ -184,6 +185,10 @@ public:
     // Whether files can be made in a folder (tried).
     static bool FolderWritable(const std::string& folder);
     bool ReadOnlyProject() const { return readOnly_; }
+    // Writes the project into its recovery folder when it has unsaved
+    // changes (every "autosaveMinutes"); false when nothing was written.
+    bool Autosave();
+    const std::string& RecoveryFolder() const { return recoveryFolder_; }
     void SetElementPanelVisible(bool visible) override;
     void SetElementPanelTitle(const std::string& title) override;
     void SetPlacementsListVisible(bool visible) override;
@@ -298,6 +303,10 @@ private:
     TMapHistory history_;
     // The project folder cannot be written.
     bool readOnly_ = false;
+    QTimer* autosave_ = nullptr;
+    int autosaveMinutes_ = 5;
+    std::string recoveryFolder_;
+    bool autosaveFailed_ = false;
     QAction* undoAction_ = nullptr;
     QAction* redoAction_ = nullptr;
     QUndoView* historyView_ = nullptr;

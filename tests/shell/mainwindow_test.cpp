@@ -686,3 +686,54 @@ TEST_F(Editor, AMissingOrUnwritableProjectFolderIsToldAtStartUp)
 
 } // namespace
 } // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+TEST_F(Editor, AutosaveIsRecoveredAtTheNextStartAndRemovedBySaving)
+{
+    TempDir state;
+    setenv("XDG_STATE_HOME", state.Path().c_str(), 1);
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    const fs::path recovery = main().RecoveryFolder();
+    EXPECT_EQ(recovery.parent_path(), state.Path() / "Kestrune" / "recovery");
+    EXPECT_FALSE(main().Autosave()); // nothing unsaved
+    const std::string game = ReadFile(fs::path(Game()) / "def" / "game.qv5");
+    {
+        TRecordListEdit edit(&main().Session(), "Edit Game parameters", nullptr, main().Proj().GameParams.get());
+        main().Proj().GameParams->SetValue("soak", "42");
+    }
+    main().Modified = true;
+    ASSERT_TRUE(main().Autosave());
+    EXPECT_NE(ReadFile(recovery / "def" / "game.qv5").find("soak"), std::string::npos);
+    EXPECT_EQ(ReadFile(fs::path(Game()) / "def" / "game.qv5"), game); // never into the project
+    EXPECT_TRUE(main().Modified);
+
+    // The editor ended without closing: the next start offers the changes.
+    auto start = [this](bool open) {
+        auto windows = std::make_unique<TEditorWindows>(dialogs);
+        windows->CreateAll();
+        windows->Main->DefinitionFile = main().DefinitionFile;
+        windows->Main->Arguments = {Game()};
+        dialogs.ConfirmAnswers = {open};
+        dialogs.Confirmations.clear();
+        EXPECT_TRUE(windows->Main->FormShow());
+        return windows;
+    };
+    auto declined = start(false);
+    ASSERT_EQ(dialogs.Confirmations.size(), 1u);
+    EXPECT_EQ(dialogs.Confirmations[0].rfind("Unsaved changes of " + Game() + " from ", 0), 0u);
+    EXPECT_EQ(declined->Main->Proj().GameParams->GetValue("soak"), "");
+    EXPECT_TRUE(fs::exists(recovery)); // kept for a later start
+    auto accepted = start(true);
+    EXPECT_EQ(accepted->Main->Proj().GameParams->GetValue("soak"), "42");
+    EXPECT_TRUE(accepted->Main->Modified);
+    ASSERT_TRUE(accepted->Main->SaveProject());
+    EXPECT_FALSE(fs::exists(recovery));
+    EXPECT_NE(ReadFile(fs::path(Game()) / "def" / "game.qv5").find("soak"), std::string::npos);
+    unsetenv("XDG_STATE_HOME");
+}
+
+} // namespace
+} // namespace kestrune::test
