@@ -25,10 +25,12 @@
 
 #include "core/loadsave.h"
 #include "core/parlist.h"
+#include "core/qvstream.h"
 #include "model/elements.h"
 #include "model/map.h"
 #include "model/placements.h"
 #include "model/project.h"
+#include "model/recovery.h"
 
 #include <benchmark/benchmark.h>
 
@@ -580,12 +582,27 @@ void BM_PlainReadCold(benchmark::State& state)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * inst.LoadBytes));
 }
 
+// Arg 1: every file flushed to the disk before it is put in place (as the
+// editor saves); 0: without, to see what the flush costs.
 void BM_SaveProject(benchmark::State& state)
 {
     Installation& inst = Inst();
     std::unique_ptr<Project> p = LoadProject(inst);
+    TFileStream::Durable = state.range(0) != 0;
     for (auto _ : state)
         p->Save();
+    TFileStream::Durable = true;
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * inst.SaveBytes));
+}
+
+// One autosave: the whole project written into a recovery folder.
+void BM_Autosave(benchmark::State& state)
+{
+    Installation& inst = Inst();
+    std::unique_ptr<Project> p = LoadProject(inst);
+    const std::string folder = inst.PlainFolder.string() + "/recovery";
+    for (auto _ : state)
+        recovery::Write(*p, folder);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * inst.SaveBytes));
 }
 
@@ -701,7 +718,8 @@ BENCHMARK(BM_MakeObjectsOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->Min
 BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_LoadProjectCold)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_PlainReadCold)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
-BENCHMARK(BM_SaveProject)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(BM_SaveProject)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(BM_Autosave)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_PlainWriteRename)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_PeakMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);

@@ -20,7 +20,7 @@
 #include "script/sourceedit.h"
 #include "shell/selectproject.h"
 #include "shell/selectreplace.h"
-#include "shell/recovery.h"
+#include "model/recovery.h"
 #include "controls/settings.h"
 
 #include <QActionGroup>

@@ -12,6 +12,7 @@
 #include <map>
 
 #include <csignal>
+#include <cstdlib>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -461,6 +462,27 @@ TEST(StreamFile, ASaveIsAllOrNothingAndKeepsModesAndLinks)
             KestruneError);
         ::setrlimit(RLIMIT_FSIZE, &old);
         EXPECT_EQ(Snapshot(dir.Path()), full);
+    }
+
+    // An immutable file, then an immutable folder, where the system allows them.
+    const std::string quoted = "'" + (dir / "b.qv5").string() + "'";
+    if (std::system(("chattr +i " + quoted + " 2>/dev/null").c_str()) == 0) {
+        const auto locked = Snapshot(dir.Path());
+        EXPECT_THROW(
+            {
+                TSaveTransaction save;
+                Write(dir / "a.qv5", "new a");
+                Write(dir / "b.qv5", "new b");
+                save.Commit();
+            },
+            KestruneError);
+        EXPECT_EQ(Snapshot(dir.Path()), locked);
+        std::system(("chattr -i " + quoted).c_str());
+        const std::string folder = "'" + dir.Path().string() + "'";
+        std::system(("chattr +i " + folder).c_str());
+        EXPECT_THROW(Write(dir / "a.qv5", "new a"), KestruneError);
+        std::system(("chattr -i " + folder).c_str());
+        EXPECT_EQ(Snapshot(dir.Path()), locked);
     }
 
     // Saved: the modes stay, a link stays a link and its target is written.

@@ -1,4 +1,4 @@
-#include "shell/recovery.h"
+#include "model/recovery.h"
 
 #include "core/errors.h"
 #include "model/map.h"
