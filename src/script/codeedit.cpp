@@ -161,11 +161,11 @@ void TfrmCodeEdit::SetSession(TEditSession* session)
         ShowText({});
     };
     observer.ListChanging = [this](TParList& list) {
-        if (&list == session_->CodeList)
+        if (&list == session_->CodeList && !ownChange_)
             SaveCurrent();
     };
     observer.ListChanged = [this](TParList& list) {
-        if (&list != session_->CodeList)
+        if (&list != session_->CodeList || ownChange_)
             return;
         // Undone or redone: the entry shown is read again, if it is still there.
         const int row = list.IndexOfName(entry_);
@@ -173,6 +173,21 @@ void TfrmCodeEdit::SetSession(TEditSession* session)
         ShowText(row >= 0 ? list.GetValue(entry_) : std::string());
     };
     observerId_ = session_->Observe(std::move(observer));
+}
+
+TfrmCodeEdit::TOwnListChange::TOwnListChange(TfrmCodeEdit& pane)
+    : pane_(pane), list_(pane.session_->CodeList), was_(pane.ownChange_)
+{
+    pane_.ownChange_ = true;
+    if (list_)
+        pane_.session_->ListChanging(*list_);
+}
+
+TfrmCodeEdit::TOwnListChange::~TOwnListChange()
+{
+    if (list_)
+        pane_.session_->ListChanged(*list_);
+    pane_.ownChange_ = was_;
 }
 
 int TfrmCodeEdit::NewSerial()
@@ -446,6 +461,7 @@ std::string TfrmCodeEdit::OpenList(TListedItem* element, TParList* list, const s
     int added = 0;
     if (!shown.empty() && session_->CodeList->IndexOfName(shown) < 0 && !ReadOnly()) {
         added = NewSerial();
+        TOwnListChange change(*this);
         TRecordListEdit record = RecordChange("Add script " + EntryWords(shown), shown, added);
         session_->CodeList->SetValue(shown, {});
         if (OnModified)
@@ -635,6 +651,8 @@ bool TfrmCodeEdit::RenameCurrent(const std::string& newName)
     edit_->SetText(held);
     filling_ = false;
     if (index >= 0) {
+        // The grid shows the list again (its table may hold the entry).
+        TOwnListChange change(*this);
         TRecordListEdit record = RecordChange("Rename script " + EntryWords(entry_) + " to " + EntryWords(newName),
                                               newName, 0);
         session_->CodeList->Par(index)->Name = newName;
@@ -658,6 +676,7 @@ void TfrmCodeEdit::RemoveEntry()
     SaveCurrent();
     const int index = session_->CodeList->IndexOfName(entry_);
     if (index >= 0) {
+        TOwnListChange change(*this);
         TRecordListEdit record = RecordChange("Remove script " + EntryWords(entry_), entry_, 0);
         session_->CodeList->Delete(index);
         if (OnModified)

@@ -160,6 +160,21 @@ private:
     // Stores of one shown text are one step of the history.
     int textSerial_ = 0;
     static int NewSerial();
+    // A change the pane makes to its list, told to the other windows (the
+    // grid's table may show it) but not to the pane itself.
+    class TOwnListChange {
+    public:
+        explicit TOwnListChange(TfrmCodeEdit& pane);
+        ~TOwnListChange();
+        TOwnListChange(const TOwnListChange&) = delete;
+        TOwnListChange& operator=(const TOwnListChange&) = delete;
+
+    private:
+        TfrmCodeEdit& pane_;
+        TParList* list_;
+        bool was_;
+    };
+    bool ownChange_ = false;
 
     QWidget* pane_ = nullptr;
     QSplitter* splitter_ = nullptr;
