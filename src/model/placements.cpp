@@ -275,7 +275,8 @@ void TMonstersList::SaveToStream(TQVFileStream& stream)
 
 void TMapEventsList::AddEntry(const std::string& name, const std::string& value, const std::string& filter)
 {
-    SetValue(name + filter, value);
+    // Appended: two rows whose names differ only in letter case are two entries.
+    Add(std::make_unique<TPar>(name + filter, value));
 }
 
 bool TMapEventsList::Accepts(const std::string& name, const std::string& filter) const

@@ -129,6 +129,12 @@ TEST_F(Placements, KeyedListsAcceptOnlyTheirOwnKey)
     EXPECT_FALSE(events.Accepts("onEnter[3,1]", ""));
     events.AddEntry("onHit", "Hurt();", "[2,5,3]");
     EXPECT_EQ(events.GetValue("onHit[2,5,3]"), "Hurt();");
+    // A name equal to another but for its letter case is an entry of its own.
+    const int count = events.Count();
+    events.AddEntry("ONHIT", "Block();", "[2,5,3]");
+    EXPECT_EQ(events.Count(), count + 1);
+    EXPECT_EQ(events.GetValue("onHit[2,5,3]"), "Hurt();");
+    EXPECT_EQ(events.GetValue("ONHIT[2,5,3]"), "Block();");
     EXPECT_EQ(map->MapParams().Kind(), 0);
     EXPECT_EQ(events.Kind(), 1);
 }
