@@ -40,6 +40,15 @@ QPoint CellOf(const TListedItem* placement)
     return {-1, -1};
 }
 
+// A list made to hold exactly these entries (names as they are, duplicates kept).
+void ReplaceEntries(TParList& list, const TEntries& entries)
+{
+    list.Clear();
+    for (const auto& [name, value] : entries)
+        list.Add(std::make_unique<TPar>(name, value));
+    list.NamesChanged();
+}
+
 // The first redo comes from QUndoStack::push right after the change was
 // made; it has nothing left to do.
 class TRecordedCommand : public QUndoCommand {
@@ -249,10 +258,7 @@ private:
             // The parameters come back as they were (a move writes the
             // position into them, adding rows the monster had not).
             TListChange change(history_.Session, monster->Params.get());
-            monster->Params->Clear();
-            for (const auto& [name, value] : params)
-                monster->Params->Add(std::make_unique<TPar>(name, value));
-            monster->Params->NamesChanged();
+            ReplaceEntries(*monster->Params, params);
             monster->RestoreDerivedState({r.Left, r.Top, r.Right, r.Bottom});
         }
     }
@@ -293,18 +299,10 @@ private:
 // list before and after (position, size and map live there).
 class TNpcCommand : public TRecordedCommand {
 public:
-    using Snapshot = std::vector<std::pair<std::string, std::string>>;
-    TNpcCommand(TMapHistory& history, TMap* map, TListedItem* npc, Snapshot before)
+    TNpcCommand(TMapHistory& history, TMap* map, TListedItem* npc, TEntries before)
         : TRecordedCommand(history, map, StepName("Move", npc)), npc_(npc), before_(std::move(before)),
-          after_(Take(*npc))
+          after_(TEditSession::EntriesOf(*npc->Params))
     {
-    }
-    static Snapshot Take(const TListedItem& npc)
-    {
-        Snapshot s;
-        for (int i = 0; i < npc.Params->Count(); ++i)
-            s.emplace_back(npc.Params->Par(i)->Name, npc.Params->Par(i)->Value);
-        return s;
     }
 
 protected:
@@ -313,17 +311,14 @@ protected:
     QPoint Where() const override { return CellOf(npc_); }
 
 private:
-    void Apply(const Snapshot& s)
+    void Apply(const TEntries& entries)
     {
         TListChange change(history_.Session, npc_->Params.get());
-        npc_->Params->Clear();
-        for (const auto& [name, value] : s)
-            npc_->Params->Add(std::make_unique<TPar>(name, value));
-        npc_->Params->NamesChanged();
+        ReplaceEntries(*npc_->Params, entries);
         npc_->ParametersReplaced();
     }
     TListedItem* npc_;
-    Snapshot before_, after_;
+    TEntries before_, after_;
 };
 
 // A stretch of a list replaced by another: entries [At, At + Removed) of
@@ -529,13 +524,13 @@ void TMapHistory::ListEdited(TListEdit& edit)
 
 void TMapHistory::NpcMoved(TMap* map, TListedItem* npc, const std::vector<std::pair<std::string, std::string>>& before)
 {
-    if (npc && TNpcCommand::Take(*npc) != before)
+    if (npc && TEditSession::EntriesOf(*npc->Params) != before)
         Push(new TNpcCommand(*this, map, npc, before));
 }
 
 std::vector<std::pair<std::string, std::string>> TMapHistory::ParametersOf(const TListedItem& element)
 {
-    return TNpcCommand::Take(element);
+    return TEditSession::EntriesOf(*element.Params);
 }
 
 void TMapHistory::PatternChanged(TListedItem* element, const uint8_t (&before)[11][11])
