@@ -156,6 +156,14 @@ std::string TFunctionIndex::PagePath(std::string_view fileName) const
     return helpFolder_ + std::string(fileName);
 }
 
+std::string TFunctionIndex::ClassPagePath(int node) const
+{
+    if (node < 0 || node >= static_cast<int>(nodes_.size()))
+        return {};
+    const THelpNode& n = nodes_[node];
+    return PagePath(n.IsFunction() ? nodes_[n.Parent].Page : n.Page);
+}
+
 void TFunctionIndex::BuildFunctionIndex(const std::filesystem::path& folder)
 {
     namespace fs = std::filesystem;
@@ -182,6 +190,7 @@ void TFunctionIndex::BuildFunctionIndex(const std::filesystem::path& folder)
     for (const std::string& page : pages) {
         THelpNode node;
         node.Text = page.substr(0, page.size() - kClassPageEnding.size());
+        node.Page = page;
         node.Image = node.SelectedImage = 1;
         const int number = static_cast<int>(nodes_.size());
         nodes_.push_back(std::move(node));

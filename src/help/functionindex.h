@@ -16,6 +16,7 @@ namespace kestrune {
 // their children in page order.
 struct THelpNode {
     std::string Text;        // class name or function name
+    std::string Page;        // a class node's page file name as listed (any letter case); empty for a function
     int Data = 0;            // 0 for a class; 1 + position in FunctionParams for a function
     int Image = 0;           // 0 class without functions, 1 class with functions, 2 function
     int SelectedImage = 0;   // as Image, but 3 for a function
@@ -57,6 +58,9 @@ public:
     const std::string& HelpFolder() const { return helpFolder_; }
     // HelpFolder() followed by the file name.
     std::string PagePath(std::string_view fileName) const;
+    // The path of a node's class page under the page's own file name (the
+    // ending may be written in any letter case), or empty for a bad node.
+    std::string ClassPagePath(int node) const;
 
     // Sorted by name without regard to case; entries of the same name (the
     // same function of different classes) are adjacent, in scan order.

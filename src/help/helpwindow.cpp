@@ -20,6 +20,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -273,11 +274,12 @@ void TForm3::NodeChosen(int node)
     const THelpNode& chosen = Index.Nodes()[node];
     if (chosen.IsFunction()) {
         lastFunctionTarget_ = "#functions." + chosen.Text;
-        const std::string page = Index.PagePath(Index.Nodes()[chosen.Parent].Text + std::string(kClassPageEnding));
-        if (ShowPage(page + lastFunctionTarget_))
-            RecordLocation(true);
+        ShowPage(Index.ClassPagePath(node) + lastFunctionTarget_);
+        // Also when the page could not be shown: the place is what the
+        // window shows now with the function's target.
+        RecordLocation(true);
     } else {
-        ShowPage(Index.PagePath(chosen.Text + std::string(kClassPageEnding)));
+        ShowPage(Index.ClassPagePath(node));
     }
 }
 
@@ -307,22 +309,24 @@ void TForm3::RecordLocation(bool byWindow)
         title.erase(ending);
     title_->setText(ToQ(title));
 
-    // The node of the page: its function when the location names one of
-    // this class's functions, otherwise the class; none for other pages.
+    // The node of the page: the first node of the function's name from the
+    // class's first child on through the rest of the tree (so a function
+    // documented elsewhere is found too), otherwise the class; none for
+    // pages that are no class page.
     QTreeWidgetItem* select = nullptr;
     const std::string fileName = std::filesystem::path(view_->CurrentFile()).filename().string();
-    const size_t classEnd = fileName.find(kClassPageEnding);
+    const size_t classEnd = LowerCase(fileName).find(kClassPageEnding);
     if (classEnd != std::string::npos) {
         const QString className = ToQ(fileName.substr(0, classEnd));
         for (int i = 0; i < tree_->topLevelItemCount() && !select; ++i)
             if (tree_->topLevelItem(i)->text(0) == className)
                 select = tree_->topLevelItem(i);
-        if (select && !function.empty()) {
+        if (select && !function.empty() && select->childCount() > 0) {
             const QString name = ToQ(function);
-            for (int i = 0; i < select->childCount(); ++i)
-                if (select->child(i)->text(0) == name) {
+            for (QTreeWidgetItemIterator it(select->child(0)); *it; ++it)
+                if ((*it)->text(0) == name) {
                     MarkAnchor(target);
-                    select = select->child(i);
+                    select = *it;
                     break;
                 }
         }

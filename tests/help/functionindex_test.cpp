@@ -140,11 +140,13 @@ TEST(FunctionIndexBuild, SortsNamesAndKeepsTheTree)
     EXPECT_EQ(top, (std::vector<std::string>{"Empty", "Monster", "Npc"}));
     const THelpNode& empty = nodes[index.TopLevel()[0]];
     EXPECT_EQ(empty.Image, 0);
+    EXPECT_EQ(index.ClassPagePath(index.TopLevel()[0]), dir.Path().string() + "/Empty.CLASS.HTML");
     EXPECT_TRUE(empty.Children.empty());
     const THelpNode& monster = nodes[index.TopLevel()[1]];
     EXPECT_EQ(monster.Image, 1);
     EXPECT_EQ(monster.Data, 0);
     ASSERT_EQ(monster.Children.size(), 2u);
+    EXPECT_EQ(index.ClassPagePath(monster.Children[1]), dir.Path().string() + "/Monster.class.html");
     const THelpNode& say = nodes[monster.Children[0]];
     EXPECT_EQ(say.Text, "say");
     EXPECT_EQ(say.Image, 2);

@@ -361,7 +361,8 @@ TEST(HelpWindowPages, MissingPagesAreReported)
     ASSERT_EQ(dialogs.Errors.size(), 2u);
     EXPECT_EQ(dialogs.Errors[1], "Can't locate file: " + help.Index.PagePath("Ghost.class.html"));
     EXPECT_TRUE(help.CurrentFile().empty());
-    EXPECT_TRUE(help.BackList().empty());
+    // The window still records where it is with the function's target.
+    EXPECT_EQ(help.BackList(), std::vector<std::string>{"#functions.Boo"});
 
     // No help folder at all: an empty tree, only the start page to try.
     help.LoadHelp((dir / "none").string());
@@ -373,6 +374,66 @@ TEST(HelpWindowPages, MissingPagesAreReported)
     help.Back();
     help.Top();
     EXPECT_EQ(dialogs.Errors.size(), 3u);
+}
+
+TEST(HelpWindowPages, PageChangeFindsTheFunctionFurtherDownTheTree)
+{
+    // Beta's page names Run without documenting it: the first Run from Beta's
+    // first child on is Gamma's, not Alpha's. Nothing named Fly: Beta itself.
+    TempDir dir;
+    WriteFile(dir / "Alpha.class.html", Page("Alpha", "<a name=functions.Run></a><b>Run</b> ()\n<ul>a</ul>"));
+    WriteFile(dir / "Beta.class.html",
+              Page("Beta", "<a name=functions.Walk></a><b>Walk</b> ()\n<ul>b</ul>\n<a href=\"#functions.Run\">Run</a>"));
+    WriteFile(dir / "Gamma.class.html", Page("Gamma", "<a name=functions.Run></a><b>Run</b> ()\n<ul>c</ul>"));
+    WriteFile(dir / "Empty.class.html", Page("Empty", "<p>none</p>"));
+    ScriptedDialogs dialogs;
+    TForm3 help(nullptr, &dialogs);
+    help.LoadHelp(dir.Path().string());
+    const auto node = [&help](const std::string& cls, const std::string& function) {
+        for (int top : help.Index.TopLevel())
+            if (help.Index.Nodes()[top].Text == cls) {
+                if (function.empty())
+                    return top;
+                for (int child : help.Index.Nodes()[top].Children)
+                    if (help.Index.Nodes()[child].Text == function)
+                        return child;
+            }
+        return -1;
+    };
+
+    help.SelectNode(node("Beta", "Walk"));
+    help.View()->FollowLink("#functions.Run");
+    EXPECT_EQ(fs::path(help.CurrentFile()).filename().string(), "Beta.class.html");
+    EXPECT_EQ(help.SelectedNode(), node("Gamma", "Run"));
+    help.View()->FollowLink("#functions.Fly");
+    EXPECT_EQ(help.SelectedNode(), node("Beta", ""));
+    help.View()->FollowLink("Empty.class.html#functions.Run"); // no first child: the class
+    EXPECT_EQ(help.SelectedNode(), node("Empty", ""));
+    EXPECT_TRUE(dialogs.Errors.empty());
+}
+
+TEST(HelpWindowPages, UpperCaseClassPageEndingsOpenUnderTheirOwnName)
+{
+    TempDir dir;
+    WriteFile(dir / "Loud.CLASS.HTML", Page("Loud", "<a name=functions.Shout></a><b>Shout</b> (text)\n<ul>x</ul>"));
+    ScriptedDialogs dialogs;
+    TForm3 help(nullptr, &dialogs);
+    help.LoadHelp(dir.Path().string());
+    ASSERT_EQ(help.Index.TopLevel().size(), 1u);
+    const int loud = help.Index.TopLevel()[0];
+    EXPECT_EQ(help.Index.Nodes()[loud].Text, "Loud");
+
+    help.ShowHelpFor("shout");
+    EXPECT_EQ(fs::path(help.CurrentFile()).filename().string(), "Loud.CLASS.HTML");
+    ASSERT_EQ(help.Index.Nodes()[loud].Children.size(), 1u);
+    EXPECT_EQ(help.SelectedNode(), help.Index.Nodes()[loud].Children[0]);
+    EXPECT_EQ(help.View()->SelectedText(), "Shout");
+    EXPECT_EQ(help.BackList().back(), help.CurrentFile() + "#functions.Shout");
+    help.ShowIndex(); // no start page here
+    help.SelectNode(loud);
+    EXPECT_EQ(fs::path(help.CurrentFile()).filename().string(), "Loud.CLASS.HTML");
+    EXPECT_EQ(help.SelectedNode(), loud);
+    EXPECT_EQ(dialogs.Errors.size(), 1u);
 }
 
 TEST(HelpWindowGeometry, DefaultsAndRoundTrip)
