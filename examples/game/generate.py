@@ -65,6 +65,11 @@ def script(*lines: str) -> str:
     return "\r\n".join(lines)
 
 
+def reply(text: str) -> str:
+    """An NPC's key word entry: the script that answers the word."""
+    return f'Npc.Say("{text}", 4);'
+
+
 # ============================================================== file forms
 
 AB = b"\xab"
@@ -1377,7 +1382,7 @@ SHARED_WALLS = [
         VUVUUVUUVUV""",
          [("group", "doors"), ("imageDir", "door_wood"), ("imageFront", "front.png"),
           ("imageSide", "side.png"), ("door", "T")],
-         [("onOpen", 'Sound.Play("creak");')]),
+         [("onOpen", 'PlaySound("creak.wav");')]),
     wall("Iron door", """
         P8888C8888P
         P8988898888
@@ -1385,9 +1390,9 @@ SHARED_WALLS = [
         P8988898888""",
          [("group", "doors"), ("imageDir", "door_iron"), ("imageFront", "front.jpg"),
           ("imageSide", "side.png"), ("door", "T"), ("key", "Iron key")],
-         [("onLocked", script('Say("The iron door will not move. It wants a key.");',
-                              'if (Party.HasItem("Iron key")) {',
-                              '    Say("Your iron key fits the lock.");',
+         [("onLocked", script('Message("The iron door will not move. It wants a key.");',
+                              'if (Player.HasItem("Iron key")) {',
+                              '    Message("Your iron key fits the lock.");',
                               '}'))]),
     wall("Portcullis", """
         80808080808
@@ -1396,10 +1401,11 @@ SHARED_WALLS = [
         80808080808""",
          [("group", "doors"), ("imageDir", "portcullis"), ("imageFront", "front.png"),
           ("imageSide", "side.png"), ("transparent", "T"), ("door", "T")],
-         [("onUse", script('if (Game.Flag("winch turned")) {',
-                           '    Map.OpenDoor(Self.X, Self.Y, Self.Side);',
+         [("onUse", script('// the portcullis is the wall the party faces',
+                           'if (Flag("winch turned") == 1) {',
+                           '    CurrentMap.OpenDoor(Player.X, Player.Y, Player.Facing);',
                            '} else {',
-                           '    Say("The bars are too heavy to lift by hand.");',
+                           '    Message("The bars are too heavy to lift by hand.");',
                            '}'))]),
     wall("Plank wall", """
         UVUUVUUUVUU
@@ -1408,7 +1414,7 @@ SHARED_WALLS = [
         UUVUUUVUUVU""",
          [("imageDir", "planks"), ("imageFront", "front.jpg"), ("imageSide", "side.jpg"),
           ("breakable", "T"), ("strength", "12")],
-         [("onHit", 'Say("The old boards groan.");')]),
+         [("onHit", 'Message("The old boards groan.");')]),
     wall("Rough rock", """
         POPPOPOOPPO
         OPPOOPPPOOP
@@ -1428,11 +1434,11 @@ SHARED_FLOORS = [
     Element("Flagstones", [("image", "flagstones.png")], (), pattern(pat_flagstones)),
     Element("Wooden floor", [("image", "planks.jpg")], (), pattern(pat_planks)),
     Element("Water", [("image", "water.png"), ("walkable", "F")],
-            [("onEnter", script('Say("You wade into cold black water.");', "Party.Wet(2);"))],
+            [("onEnter", script('Message("You wade into cold black water.");', 'PlaySound("splash.wav");'))],
             pattern(pat_water)),
     Element("Lava", [("image", "lava.png"), ("damage", "10")],
-            [("onEnter", 'Say("The ground burns beneath your boots!");'),
-             ("onDrop", 'Say("It is gone in a puff of smoke.");')], pattern(pat_lava)),
+            [("onEnter", script('Message("The ground burns beneath your boots!");', "Player.Hurt(10);")),
+             ("onDrop", 'Message("It is gone in a puff of smoke.");')], pattern(pat_lava)),
     Element("Grass", [("image", "grass.jpg")], (), pattern(pat_grass)),
     Element("Ice", [("image", "ice.png"), ("slippery", "T")], (), pattern(pat_ice)),
 ]
@@ -1441,28 +1447,29 @@ SHARED_CEILINGS = [
     Element("Stone vault", [("image", "vault.png")], (), pattern(pat_vault)),
     Element("Wooden beams", [("image", "beams.jpg"), ("height", "LOW")], (), pattern(pat_beams)),
     Element("Open sky", [("image", "sky.jpg"), ("height", "HIGH"), ("sky", "T")],
-            [("onEnter", 'Say("Fresh air at last.");')], pattern(pat_sky)),
+            [("onEnter", 'Message("Fresh air at last.");')], pattern(pat_sky)),
     Element("Low rock", [("image", "rock.png"), ("height", "LOW")], (), pattern(pat_rock)),
 ]
 
 SHARED_OBJECTS = [
     Element("Chest", [("image", "chest.png"), ("container", "T"), ("contents", "Healing potion")],
-            [("onOpen", script('Sound.Play("lid");', 'Say("The lid swings open.");'))],
+            [("onOpen", script('PlaySound("lid.wav");', 'Message("The lid swings open.");'))],
             rows_from(PAT_CHEST, 11, 11)),
     Element("Fountain", [("image", "fountain.png"), ("light", "2")],
-            [("onUse", script("for (i = 1; i <= Party.Size; i++) {",
-                              "    Party.Hero(i).Heal(5);",
+            [("onUse", script("local i;",
+                              "for (i = 1; i <= PartySize; i = i + 1) {",
+                              "    Hero(i).Heal(5);",
                               "}",
-                              'Say("The water tastes of iron and snow.");'))],
+                              'Message("The water tastes of iron and snow.");'))],
             rows_from(PAT_FOUNTAIN, 11, 11)),
     Element("Statue", [("image", "statue.png")],
-            [("onSearch", 'Say("Words are cut into the base, too worn to read.");')],
+            [("onSearch", 'Message("Words are cut into the base, too worn to read.");')],
             rows_from(PAT_STATUE, 11, 11)),
     Element("Barrel", [("image", "barrel.png"), ("container", "T")], (), rows_from(PAT_BARREL, 11, 11)),
     Element("Brazier", [("image", "brazier.png"), ("light", "10")],
-            [("onUse", 'Say("Too hot to touch.");')], rows_from(PAT_BRAZIER, 11, 11)),
+            [("onUse", 'Message("Too hot to touch.");')], rows_from(PAT_BRAZIER, 11, 11)),
     Element("Stairs", [("image", "stairs.png"), ("blocking", "F")],
-            [("onUse", 'Map.Travel(Self.Target, Self.TargetX, Self.TargetY);')],
+            [("onUse", 'Player.Teleport(CurrentMap.Param("downMap"), Player.X, Player.Y, Player.Facing);')],
             rows_from(PAT_STAIRS, 11, 11)),
 ]
 
@@ -1471,18 +1478,18 @@ SHARED_ITEMS = [
                             ("weight", "30"), ("price", "25"), ("damage", "6")]),
     Element("Rapier", [("kind", "WEAPON"), ("icon", "rapier.gif"), ("title", "Épée"),
                        ("weight", "20"), ("price", "90"), ("damage", "8")],
-            [("onHit", "if (Target.Armour < 3) { Target.Wound(2); }")]),
+            [("onHit", 'if (Monster.Health < 10) { Monster.Damage(2, "cut"); }')]),
     Element("Leather cap", [("kind", "ARMOUR"), ("icon", "cap.png"), ("title", "leather cap"),
                             ("weight", "8"), ("price", "6"), ("armour", "1"), ("slot", "HEAD")]),
     Element("Round shield", [("kind", "SHIELD"), ("icon", "shield.gif"), ("title", "round shield"),
                              ("weight", "60"), ("price", "18"), ("armour", "2")]),
     Element("Healing potion", [("kind", "POTION"), ("icon", "potion.gif"), ("title", "red potion"),
                                ("weight", "3"), ("price", "40"), ("charges", "1"), ("consumed", "T")],
-            [("onUse", script("User.Heal(20);", 'Say(User.Name + " feels much better.");'))]),
+            [("onUse", script("Item.Owner.Heal(20);", 'Message(Item.Owner.Name + " feels much better.");'))]),
     Element("Iron key", [("kind", "KEY"), ("icon", "key.png"), ("title", "iron key"), ("weight", "2")]),
     Element("Bread", [("kind", "FOOD"), ("icon", "bread.gif"), ("title", "loaf of bread"),
                       ("weight", "5"), ("price", "1"), ("consumed", "T")],
-            [("onUse", "User.Feed(8);")]),
+            [("onUse", "Item.Owner.Heal(2);")]),
 ]
 
 SHARED_MONSTERS = [
@@ -1490,40 +1497,41 @@ SHARED_MONSTERS = [
                     ("speed", "8"), ("flees", "1")]),
     Element("Giant rat", [("parent", "Rat"), ("image", "giant_rat.png"), ("hitPoints", "12"),
                           ("attack", "4"), ("damage", "3"), ("speed", "7")],
-            [("onSee", 'Say("Something large scurries in the dark.");')]),
+            [("onSee", 'Message("Something large scurries in the dark.");')]),
     Element("Plague rat", [("parent", "Rat"), ("image", "plague_rat.png"), ("size", "SMALL"),
                            ("hitPoints", "6"), ("attack", "3"), ("damage", "2"), ("speed", "8")],
-            [("onHit", script("if (Random(4) == 0) {", "    Target.Sicken(1);", "}"))]),
+            [("onHit", script("if (Random(1, 4) == 1) {", "    Monster.Target.Hurt(1);",
+                              '    Message(Monster.Target.Name + " feels feverish.");', "}"))]),
     Element("Skeleton", [("image", "skeleton.png"), ("imageAttack", "skeleton_attack.png"),
                          ("hitPoints", "18"), ("armour", "2"), ("attack", "5"), ("damage", "5"),
                          ("speed", "4"), ("undead", "T"), ("loot", "Short sword"), ("wanders", "F")],
-            [("onDeath", 'Say("The bones clatter to the floor.");')]),
+            [("onDeath", 'Message("The bones clatter to the floor.");')]),
     Element("Cave troll", [("image", "troll.png"), ("size", "LARGE"), ("hitPoints", "60"),
                            ("armour", "3"), ("attack", "8"), ("damage", "12"), ("speed", "3"),
                            ("loot", "Round shield"), ("wanders", "F")],
-            [("onSee", script('Sound.Play("roar");', 'Say("A troll rises from the embers!");')),
-             ("onDeath", script('Game.SetFlag("troll slain");', "Party.AddExperience(200);"))]),
+            [("onSee", script('PlaySound("roar.wav");', 'Message("A troll rises from the embers!");')),
+             ("onDeath", script('SetFlag("troll slain", 1);', "Player.AddExperience(200);"))]),
 ]
 
 SHARED_NPCS = [
     Element("Old hermit",
             [("image", "hermit.png"), ("portrait", "hermit.jpg"), ("standImage", "hermit_stand.png"),
              ("title", "old hermit"), ("greeting", "Mind the water, young ones."), ("gold", "3")],
-            [("onTalk", script('if (Game.Flag("troll slain")) {',
-                               '    Say("So the beast is dead. I may sleep again.");',
+            [("onTalk", script('if (Flag("troll slain") == 1) {',
+                               '    Npc.Say("So the beast is dead. I may sleep again.", 4);',
                                "}"))],
-            keywords=[("name", "Names are for people who get letters."),
-                      ("halls", "Dwarves cut these halls, long before the troll came."),
-                      ("troll", "It sleeps in the fire cave. Let it sleep."),
-                      ("key", "Keys? The skeletons hid one behind a cracked wall.")]),
+            keywords=[("name", reply("Names are for people who get letters.")),
+                      ("halls", reply("Dwarves cut these halls, long before the troll came.")),
+                      ("troll", reply("It sleeps in the fire cave. Let it sleep.")),
+                      ("key", reply("Keys? The skeletons hid one behind a cracked wall."))]),
     Element("Smith",
             [("image", "smith.png"), ("portrait", "smith.jpg"), ("standImage", "smith_stand.png"),
              ("title", "smith"), ("greeting", "Need an edge on that blade?"), ("trader", "T"),
              ("sells", "Short sword"), ("gold", "250")],
-            [("onBuy", script('Say("Mind you keep it oiled.");', 'Sound.Play("anvil");'))],
-            keywords=[("buy", "Swords, caps, shields. Coin first."),
-                      ("forge", "The fire here never goes out. The lava sees to that."),
-                      ("rapier", "A fine blade from the south. I have seen one in the storeroom.")]),
+            [("onBuy", script('Npc.Say("Mind you keep it oiled.", 3);', 'PlaySound("anvil.wav");'))],
+            keywords=[("buy", script('Npc.Say("Swords, caps, shields. Coin first.", 4);', "Npc.Trade();")),
+                      ("forge", reply("The fire here never goes out. The lava sees to that.")),
+                      ("rapier", reply("A fine blade from the south. I have seen one in the storeroom."))]),
 ]
 
 SHARED_NAMES = [("gameName", "A Kestrune adventure"), ("hero1", "Aldric"), ("hero2", "Brenna"),
@@ -1536,27 +1544,27 @@ PROJECT_WALLS = [
         NON1NONNNNO
         PPPPPPPPPPP""",
          [("imageDir", "stone"), ("imageFront", "cracked.jpg"), ("breakable", "T"), ("strength", "20")],
-         [("onHit", script("Self.Strength = Self.Strength - Blow.Damage;",
-                           "if (Self.Strength <= 0) {",
-                           "    Map.RemoveWall(Self.X, Self.Y, Self.Side);",
-                           '    Say("The wall crumbles into rubble.");',
+         [("onHit", script("if (Random(1, 3) == 1) {",
+                           '    CurrentMap.SetWall(Player.X, Player.Y, Player.Facing, "");',
+                           '    Message("The wall crumbles into rubble.");',
                            "}"))]),
 ]
 
 PROJECT_FLOORS = [
     Element("Rune floor", [("image", "runes.png")],
-            [("onEnter", script("if (!Party.Flag(\"runes read\")) {",
-                                '    Say("Pale runes glow beneath your feet.");',
-                                '    Party.SetFlag("runes read");',
+            [("onEnter", script('if (Flag("runes read") == 0) {',
+                                '    Message("Pale runes glow beneath your feet.");',
+                                '    SetFlag("runes read", 1);',
                                 "}"))],
             pattern(pat_runes)),
 ]
 
 PROJECT_OBJECTS = [
     Element("Altar", [("image", "altar.png"), ("light", "4")],
-            [("onUse", script('if (Party.HasItem("Lantern")) {',
-                              '    Say("The lantern flares with a white light.");',
-                              '    Party.Item("Lantern").Charges = 99;',
+            [("onUse", script('if (Player.HasItem("Lantern")) {',
+                              '    Message("The lantern flares with a white light.");',
+                              '    Player.TakeItem("Lantern", 1);',
+                              '    Player.GiveItem("Lantern", 1);',
                               "}"))],
             rows_from(PAT_ALTAR, 11, 11)),
 ]
@@ -1564,15 +1572,15 @@ PROJECT_OBJECTS = [
 PROJECT_ITEMS = [
     Element("Lantern", [("kind", "MISC"), ("icon", "lantern.gif"), ("title", "brass lantern"),
                         ("weight", "15"), ("price", "12"), ("charges", "40")],
-            [("onUse", script("if (Self.Charges > 0) {", "    Party.Light(8);", "} else {",
-                              '    Say("The lantern is out of oil.");', "}"))]),
+            [("onUse", script("if (Item.Charges > 0) {", '    Message("The lantern throws a warm yellow light.");',
+                              "} else {", '    Message("The lantern is out of oil.");', "}"))]),
 ]
 
 PROJECT_MONSTERS = [
     Element("Hall wraith", [("image", "wraith.png"), ("hitPoints", "25"), ("armour", "4"),
                             ("attack", "6"), ("damage", "4"), ("undead", "T"), ("aggressive", "T"),
                             ("summons", "Skeleton")],
-            [("onTurn", script("if (Map.Dark) {", "    Self.Hide();", "}"))]),
+            [("onTurn", script('if (CurrentMap.Param("dark") == "T") {', "    Monster.MoveTo(Player.X, Player.Y);", "}"))]),
 ]
 
 PROJECT_NAMES = [("gameName", "The Deep Halls"), ("hero1", "Wenna"), ("hero2", "Halvard"),
@@ -1582,9 +1590,9 @@ GAME_PARAMS = [
     ("startMap", "Deep Halls"), ("startX", "5"), ("startY", "3"), ("startDir", "NORTH"),
     ("startGold", "60"), ("startItem", "Bread"), ("titlePicture", "title.jpg"),
     ("difficulty", "NORMAL"), ("restInterval", "6"),
-    ("onStart", script('Say("Four friends stand at the top of the old stair.");',
-                       'Say("Somewhere below, something large is breathing.");',
-                       'Game.SetFlag("started");')),
+    ("onStart", script('Message(@hero1 + " and three friends stand at the top of the old stair.");',
+                       'Message("Somewhere below, something large is breathing.");',
+                       'SetFlag("started", 1);')),
 ]
 
 
@@ -1786,42 +1794,42 @@ def plan_deep_halls() -> MapPlan:
         item(38, 5, "Healing potion", ("amount", "2")),
         item(7, 13, "Lantern", ("charges", "25")),
         item(15, 30, "Rapier", ("visible", "F"),
-             events=[("onTake", script('Say("A slender blade lies under old sacking.");',
-                                       'Game.SetFlag("rapier found");'))]),
+             events=[("onTake", script('Message("A slender blade lies under old sacking.");',
+                                       'SetFlag("rapier found", 1);'))]),
         item(25, 23, "Iron key", ("visible", "F"),
-             events=[("onTake", 'Say("A heavy iron key. It smells of rust.");')]),
+             events=[("onTake", 'Message("A heavy iron key. It smells of rust.");')]),
         item(37, 29, "Round shield", ("visible", "F")),
     ]
     m.monsters = [
         monster("Cave troll", 32, 26, 1, 1, ("facing", "WEST"), ("sleeping", "T"), ("guarding", "T"),
-                events=[("onSee", 'Say("Two yellow eyes open in the glow.");')]),
+                events=[("onSee", 'Message("Two yellow eyes open in the glow.");')]),
         monster("Skeleton", 18, 18, 2, 0, ("facing", "SOUTH"), ("count", "3"), ("guarding", "T")),
         monster("Giant rat", 18, 27, 0, 0, ("facing", "WEST")),
         monster("Rat", 35, 8, 0, 0, ("facing", "NORTH"), ("count", "2")),
         monster("Plague rat", 9, 24, 0, 0, ("facing", "EAST"), ("hitPoints", "8")),
         monster("Hall wraith", 5, 15, 0, 1, ("facing", "SOUTH"), ("sleeping", "T"),
-                events=[("onDeath", script('Say("A cold sigh fades along the corridor.");',
-                                           'Game.SetFlag("wraith gone");'))]),
+                events=[("onDeath", script('Message("A cold sigh fades along the corridor.");',
+                                           'SetFlag("wraith gone", 1);'))]),
     ]
     m.events = [
-        ("onEnter", script('if (!Game.Flag("halls visited")) {',
-                           '    Say("Dust, cold stone and the smell of smoke.");',
-                           '    Game.SetFlag("halls visited");',
+        ("onEnter", script('if (Flag("halls visited") == 0) {',
+                           '    Message("Dust, cold stone and the smell of smoke.");',
+                           '    SetFlag("halls visited", 1);',
                            "}")),
-        ("onTimer", script("if (Random(20) == 0) {", '    Sound.Play("drip");', "}")),
-        ("onRest", script('if (Map.Monster("Cave troll").Awake) {',
-                          '    Say("You cannot rest with the troll awake.");',
-                          "    Rest.Cancel();",
+        ("onTimer", script("if (Random(1, 20) == 1) {", '    PlaySound("drip.wav");', "}")),
+        ("onRest", script('if (Flag("troll slain") == 0) {',
+                          '    Message("You cannot rest with the troll awake.");',
+                          "    cancelAction;",
                           "}")),
-        ("onEnter[5,9]", 'Say("The corridor runs north into grey light.");'),
-        ("onSearch[20,15]", script('Say("Ash and a charred finger bone.");', 'Party.Gold = Party.Gold + 5;')),
-        ("onEnter[28,16]", 'Say("Frost covers the floor. Step carefully.");'),
-        ("onLeave[34,22]", "Map.CloseDoor(34, 21, 0);"),
-        ("onUse[5,13,1]", script('Say("You push the loose stones and they give way.");',
-                                    "Map.OpenDoor(5, 13, 1);")),
-        ("onOpen[17,24,0]", 'Say("The iron door grinds open.");'),
-        ("onHit[24,21,0]", 'Say("Dust trickles from a crack in the wall.");'),
-        ("onUse[29,5,1]", 'Say("Someone scratched an arrow pointing east.");'),
+        ("onEnter[5,9]", 'Message("The corridor runs north into grey light.");'),
+        ("onSearch[20,15]", script('Message("Ash and a charred finger bone.");', "Player.GiveGold(5);")),
+        ("onEnter[28,16]", 'Message("Frost covers the floor. Step carefully.");'),
+        ("onLeave[34,22]", "CurrentMap.CloseDoor(34, 21, 0);"),
+        ("onUse[5,13,1]", script('Message("You push the loose stones and they give way.");',
+                                    "CurrentMap.OpenDoor(5, 13, 1);")),
+        ("onOpen[17,24,0]", 'Message("The iron door grinds open.");'),
+        ("onHit[24,21,0]", 'Message("Dust trickles from a crack in the wall.");'),
+        ("onUse[29,5,1]", 'Message("Someone scratched an arrow pointing east.");'),
     ]
     m.params = [
         ("title", "The Deep Halls"), ("defaultWall", "Stone wall"), ("defaultFloor", "Flagstones"),
@@ -1875,12 +1883,12 @@ def plan_cellar() -> MapPlan:
         monster("Giant rat", 9, 6, 0, 0, ("facing", "WEST"), ("sleeping", "T")),
     ]
     m.events = [
-        ("onEnter", script('Say("It is pitch dark and smells of old wine.");',
-                           'if (!Party.HasItem("Lantern")) {',
-                           '    Say("You wish you had a light.");',
+        ("onEnter", script('Message("It is pitch dark and smells of old wine.");',
+                           'if (!Player.HasItem("Lantern")) {',
+                           '    Message("You wish you had a light.");',
                            "}")),
-        ("onSearch[10,1]", 'Say("Something glints between the barrels.");'),
-        ("onUse[7,3,1]", 'Say("The door is swollen with damp.");'),
+        ("onSearch[10,1]", 'Message("Something glints between the barrels.");'),
+        ("onUse[7,3,1]", 'Message("The door is swollen with damp.");'),
     ]
     m.params = [
         ("title", "Wine Cellar"), ("defaultWall", "Brick wall"), ("defaultFloor", "Flagstones"),
@@ -1916,10 +1924,11 @@ def plan_tower() -> MapPlan:
         monster("Hall wraith", 5, 11, 0, 0, ("facing", "EAST")),
     ]
     m.events = [
-        ("onEnter", 'Say("Wind howls round the top of the old tower.");'),
-        ("onTimer", script("if (Game.Hour >= 20) {", '    Map.Monster("Hall wraith").Wake();', "}")),
-        ("onEnter[7,2]", 'Say("From here you can see the whole valley.");'),
-        ("onUse[7,14,0]", script('Say("You lean out between the battlements.");', 'Party.See("valley");')),
+        ("onEnter", 'Message("Wind howls round the top of the old tower.");'),
+        ("onTimer", script("if (Hour >= 20) {", '    CurrentMap.MonsterAt(5, 11).MoveTo(Player.X, Player.Y);', "}")),
+        ("onEnter[7,2]", 'Message("From here you can see the whole valley.");'),
+        ("onUse[7,14,0]", script('Message("You lean out between the battlements.");', "Wait(2);",
+                                 'Message("Far below, the river shines in the valley.");')),
     ]
     m.params = [
         ("title", "Old Tower"), ("defaultWall", "Stone wall"), ("defaultCeiling", "Open sky"),
@@ -1935,26 +1944,27 @@ def plan_tower() -> MapPlan:
 DEFINED_NPCS = [
     ("Oswin", [("1NPCDef", "Old hermit"), ("map", "Deep Halls"), ("x", "4"), ("y", "6"), ("sizeX", "0"),
                ("sizeY", "0"), ("facing", "EAST"), ("greeting", "Visitors! Sit, sit. Mind the stairs.")],
-     [("onMeet", script('Say("An old man in a patched robe looks up from his fire.");', "Self.Met = true;"))],
-     [("name", "Oswin, once a miner, now a hermit."),
-      ("stairs", "They go down to the cellar. Rats live there now."),
-      ("tower", "Step on the far corner of the garden and you will see.")]),
+     [("onMeet", script('Message("An old man in a patched robe looks up from his fire.");',
+                        "Npc.SetMood(Npc.Mood + 10);"))],
+     [("name", reply("Oswin, once a miner, now a hermit.")),
+      ("stairs", reply("They go down to the cellar. Rats live there now.")),
+      ("tower", reply("Step on the far corner of the garden and you will see."))]),
     ("Mara", [("1NPCDef", "Smith"), ("map", "Deep Halls"), ("x", "22"), ("y", "12"), ("sizeX", "1"),
               ("sizeY", "0"), ("facing", "SOUTH")],
-     [("onGive", script('if (Given.Name == "Round shield") {',
-                        '    Say("A good shield. I will fix the rim for nothing.");',
-                        "    Given.Armour = Given.Armour + 1;",
+     [("onGive", script('if (Item.Name == "Round shield") {',
+                        '    Npc.Say("A good shield. I will fix the rim for nothing.", 4);',
+                        "    Item.Identify();",
                         "}"))],
-     [("anvil", "Dwarf make. It will outlast us all."),
-      ("name", "Mara. I keep the forge and the forge keeps me.")]),
+     [("anvil", reply("Dwarf make. It will outlast us all.")),
+      ("name", reply("Mara. I keep the forge and the forge keeps me."))]),
     ("Tamsin", [("1NPCDef", "Old hermit"), ("map", "Deep Halls"), ("x", "8"), ("y", "22"), ("sizeX", "0"),
                 ("sizeY", "0"), ("facing", "NORTH"), ("greeting", "Have you seen my goat?"),
                 ("follows", "T")],
-     [("onTalk", script('if (Party.HasItem("Bread")) {',
-                        '    Say("Bread! Would you spare a little?");',
+     [("onTalk", script('if (Player.HasItem("Bread")) {',
+                        '    Npc.Say("Bread! Would you spare a little?", 3);',
                         "}"))],
-     [("goat", "White, with one black ear. She likes the fountain."),
-      ("name", "Tamsin. I tend the garden, such as it is.")]),
+     [("goat", reply("White, with one black ear. She likes the fountain.")),
+      ("name", reply("Tamsin. I tend the garden, such as it is."))]),
 ]
 
 

@@ -252,7 +252,7 @@ TEST_F(HelpWindowTest, ChoosingAnyFunctionSelectsItsNameInThePage)
                 << help.Index.Nodes()[top].Text << "." << help.Index.Nodes()[child].Text;
             ++checked;
         }
-    EXPECT_EQ(checked, 60);
+    EXPECT_EQ(checked, 71);
 
     help.MarkAnchor(help.CurrentFile() + "#");
     EXPECT_EQ(help.View()->SelectedText(), "");
