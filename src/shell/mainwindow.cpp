@@ -461,7 +461,13 @@ void TForm1::OpenKeyWords()
     windows_.CodeEdit->SwitchList(element, keywords, {});
 }
 
-void TForm1::SetElementPanelVisible(bool visible) { elementPanel_->setVisible(visible); }
+void TForm1::SetElementPanelVisible(bool visible)
+{
+    const bool shown = visible && elementPanel_->isHidden();
+    elementPanel_->setVisible(visible);
+    if (shown) // back at the height it had
+        ApplyPanelSizes();
+}
 
 void TForm1::SetElementPanelTitle(const std::string& title) { elementsTitle_->setText(ToQ(title)); }
 
@@ -967,6 +973,21 @@ void TForm1::BuildPanels()
         if (ViewMode() == 2 && visualArea_->isVisible() && !changingMode_)
             VisualHeight = visualArea_->height();
     });
+    // The left panel, the right column and the element panel keep their size
+    // when the window is resized; the map view and the grid take the rest.
+    mainSplitter_->setStretchFactor(0, 0);
+    mainSplitter_->setStretchFactor(1, 1);
+    visualSplitter_->setStretchFactor(0, 1);
+    visualSplitter_->setStretchFactor(1, 0);
+    columnSplitter_->setStretchFactor(0, 0);
+    columnSplitter_->setStretchFactor(1, 1);
+    // splitterMoved comes from the designer's drags only.
+    connect(mainSplitter_, &QSplitter::splitterMoved, this,
+            [this](int pos) { paleteWidth_ = pos; });
+    connect(visualSplitter_, &QSplitter::splitterMoved, this,
+            [this] { propertiesWidth_ = visualSplitter_->sizes().value(1); });
+    connect(columnSplitter_, &QSplitter::splitterMoved, this,
+            [this](int pos) { propertiesHeight_ = pos; });
 
     outer->addWidget(mainSplitter_, 1);
 
@@ -988,9 +1009,10 @@ void TForm1::BuildPanels()
     outer->addWidget(bottom);
 
     setCentralWidget(central);
-    mainSplitter_->setSizes({DesignPaleteWidth, DesignWidth - DesignPaleteWidth});
-    visualSplitter_->setSizes({300, DesignPropertiesWidth});
-    columnSplitter_->setSizes({DesignPropertiesHeight, 250});
+    paleteWidth_ = DesignPaleteWidth;
+    propertiesWidth_ = DesignPropertiesWidth;
+    propertiesHeight_ = DesignPropertiesHeight;
+    ApplyPanelSizes();
     PaintTitle(propertiesTitle_, false);
     PaintTitle(elementsTitle_, false);
 }
@@ -1003,12 +1025,10 @@ void TForm1::ReadSettings()
     const int top = s->ReadInteger(Section, "top", DesignTop);
     const int left = s->ReadInteger(Section, "left", DesignLeft);
     setGeometry(left, top, std::max(width, 100), std::max(height, 100));
-    const int palete = s->ReadInteger(Section, "paleteWidth", DesignPaleteWidth);
-    const int column = s->ReadInteger(Section, "propertiesWidth", DesignPropertiesWidth);
-    const int elements = s->ReadInteger(Section, "propertiesHeight", DesignPropertiesHeight);
-    mainSplitter_->setSizes({std::max(palete, 1), std::max(width - palete, 1)});
-    visualSplitter_->setSizes({std::max(width - palete - column, 1), std::max(column, 1)});
-    columnSplitter_->setSizes({std::max(elements, 1), std::max(height - elements, 1)});
+    paleteWidth_ = s->ReadInteger(Section, "paleteWidth", DesignPaleteWidth);
+    propertiesWidth_ = s->ReadInteger(Section, "propertiesWidth", DesignPropertiesWidth);
+    propertiesHeight_ = s->ReadInteger(Section, "propertiesHeight", DesignPropertiesHeight);
+    ApplyPanelSizes();
     VisualHeight = s->ReadInteger(Section, "codeEdit", VisualHeight);
     const int mode = std::clamp(s->ReadInteger(Section, "viewMode", 0), 0, 2);
     paintFloorsAction_->setChecked(s->ReadBool(Section, "floors", true));
@@ -1018,10 +1038,7 @@ void TForm1::ReadSettings()
     history_.Stack().setUndoLimit(std::clamp(s->ReadInteger(TfrmConfig::Section, "undoLimit", 1000), 0, 1000000));
     autosaveMinutes_ = std::clamp(s->ReadInteger(TfrmConfig::Section, "autosaveMinutes", 5), 0, 24 * 60);
     s->CloseSettings();
-    if (mode == 2) {
-        codeSplitter_->setSizes({std::max(VisualHeight, 0), std::max(height - VisualHeight, 1)});
-    }
-    pendingMode_ = mode;
+    pendingMode_ = mode; // applied with the rest of the layout when the window shows
 }
 
 // ---------------------------------------------------------------------- show
@@ -1116,6 +1133,14 @@ bool TForm1::FormShow()
     browser_->FillMapChooser();
     browser_->ShowMap(nullptr);
     browser_->SetLibMode(project_->LibMode);
+    if (project_->DataEditMode) {
+        // Game-data mode turns Lib mode on without pressing the hidden "Lib"
+        // button: the first "Lib/Edit mode" presses it (Lib mode stays on),
+        // the second releases it.
+        const QSignalBlocker buttonQuiet(libButton_), actionQuiet(libModeAction_);
+        libButton_->setChecked(false);
+        libModeAction_->setChecked(false);
+    }
     windows_.CodeEdit->RefreshNames(*project_);
     project_->PrepareMapPictures();
     ShowProgress("help system");
@@ -1207,11 +1232,17 @@ void TForm1::SetViewMode(int mode)
     changingMode_ = true;
     if (viewTabs_->currentIndex() != mode)
         viewTabs_->setCurrentIndex(mode); // comes back here through currentChanged
+    const bool visualShown = mode != 1 && visualArea_->isHidden();
     visualArea_->setVisible(mode != 1);
     codeArea_->setVisible(mode != 0);
+    if (visualShown)
+        ApplyPanelSizes();
     if (mode == 2) {
-        const int total = std::max(codeSplitter_->height(), MinimumVisualHeight * 2);
-        const int visual = std::max(MinimumVisualHeight, VisualHeight);
+        // Before the first layout pass the splitter has no height of its own.
+        const int total = std::max({codeSplitter_->height(), height() - 120, MinimumVisualHeight * 2});
+        // Until the designer has moved the splitter the two areas share the
+        // height: a strip of 30 pixels would show no map at all.
+        const int visual = VisualHeight > 0 ? std::max(MinimumVisualHeight, VisualHeight) : total / 2;
         codeSplitter_->setSizes({visual, std::max(total - visual, 1)});
     }
     changingMode_ = false;
@@ -1463,6 +1494,23 @@ void TForm1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+void TForm1::ApplyPanelSizes()
+{
+    // A splitter not laid out yet is given the window's extent, so that the
+    // fixed panel gets its size and the other one the rest.
+    auto apply = [](QSplitter* splitter, int first, int fixed, int extent) {
+        const int total = std::max({splitter->orientation() == Qt::Horizontal ? splitter->width()
+                                                                               : splitter->height(),
+                                    extent, fixed + 1});
+        const int size = std::max(fixed, 1);
+        splitter->setSizes(first == 0 ? QList<int>{size, std::max(total - size, 1)}
+                                      : QList<int>{std::max(total - size, 1), size});
+    };
+    apply(mainSplitter_, 0, paleteWidth_, width());
+    apply(visualSplitter_, 1, propertiesWidth_, width() - paleteWidth_);
+    apply(columnSplitter_, 0, propertiesHeight_, height());
+}
+
 int TForm1::PaleteWidth() const { return leftPanel_->width(); }
 int TForm1::PropertiesWidth() const { return columnSplitter_->width(); }
 int TForm1::PropertiesHeight() const { return elementPanel_->height(); }
@@ -1480,9 +1528,9 @@ void TForm1::FormDestroy()
     s->WriteInteger(Section, "left", g.left());
     s->WriteInteger(Section, "width", g.width());
     s->WriteInteger(Section, "height", g.height());
-    s->WriteInteger(Section, "paleteWidth", mainSplitter_->sizes().value(0));
-    s->WriteInteger(Section, "propertiesWidth", visualSplitter_->sizes().value(1));
-    s->WriteInteger(Section, "propertiesHeight", columnSplitter_->sizes().value(0));
+    s->WriteInteger(Section, "paleteWidth", paleteWidth_);
+    s->WriteInteger(Section, "propertiesWidth", propertiesWidth_);
+    s->WriteInteger(Section, "propertiesHeight", propertiesHeight_);
     s->WriteInteger(Section, "codeEdit", VisualHeight);
     s->WriteInteger(Section, "viewMode", ViewMode());
     s->WriteBool(Section, "floors", paintFloorsAction_->isChecked());

@@ -280,6 +280,11 @@ private:
     std::vector<QAction*> allActions_;
 
     QSplitter* mainSplitter_ = nullptr;
+    // The panel sizes of the settings: what was read, or what the designer
+    // dragged since. The splitters' own sizes are not written back, as a
+    // hidden panel has none and a layout pass rounds them.
+    int paleteWidth_ = 0, propertiesWidth_ = 0, propertiesHeight_ = 0;
+    void ApplyPanelSizes();
     QWidget* leftPanel_ = nullptr;
     QSpinBox* zoomSpin_ = nullptr;
     QComboBox* mapChooser_ = nullptr;

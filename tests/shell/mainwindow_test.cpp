@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QSpinBox>
@@ -158,6 +159,44 @@ TEST_F(Editor, SettingsOfAnEarlierRunAreRestored)
     EXPECT_FALSE(w.VisualArea()->isVisibleTo(&w));
 }
 
+TEST_F(Editor, PanelSizesAreWrittenBackAsReadAndBothModeShowsTheMap)
+{
+    auto write = [](int mode) {
+        auto s = TSettings::OpenSettings();
+        s->WriteInteger("qv5editor", "paleteWidth", 201);
+        s->WriteInteger("qv5editor", "propertiesWidth", 171);
+        s->WriteInteger("qv5editor", "propertiesHeight", 121);
+        s->WriteInteger("qv5editor", "viewMode", mode);
+        s->WriteInteger("qv5editor", "codeEdit", 0);
+        s->CloseSettings();
+    };
+    // Two runs each, with the visual area hidden ("Code edit") and shown ("Both").
+    for (int mode : {1, 1, 2, 2}) {
+        write(mode);
+        TEditorWindows run(dialogs);
+        run.CreateAll();
+        TForm1& w = *run.Main;
+        w.DefinitionFile = fs::path(KESTRUNE_SOURCE_DIR) / "resources" / "qv5game.def";
+        w.Arguments = {Game()};
+        ASSERT_TRUE(w.FormShow());
+        w.show();
+        QCoreApplication::processEvents();
+        if (mode == 2) {
+            EXPECT_EQ(w.PaleteWidth(), 201);
+            EXPECT_EQ(w.PropertiesWidth(), 171);
+            // Never moved: half of the right side, not a 30-pixel strip.
+            EXPECT_GT(w.VisualArea()->height(), 150);
+        }
+        w.SetElementPanelVisible(false); // hidden at close
+        w.FormDestroy();
+        w.hide();
+        auto s = TSettings::OpenSettings();
+        EXPECT_EQ(s->ReadInteger("qv5editor", "paleteWidth", 0), 201);
+        EXPECT_EQ(s->ReadInteger("qv5editor", "propertiesWidth", 0), 171);
+        EXPECT_EQ(s->ReadInteger("qv5editor", "propertiesHeight", 0), 121);
+    }
+}
+
 TEST_F(Editor, ViewModesAndTheirCommands)
 {
     main().Arguments = {Game()};
@@ -186,6 +225,9 @@ TEST_F(Editor, GameDataModeHidesMapsAndLib)
     EXPECT_FALSE(main().KindButton(0)->isVisibleTo(&main()));
     EXPECT_FALSE(main().LibButton()->isVisibleTo(&main()));
     EXPECT_FALSE(main().Proj().Walls->Element(0)->Shared);
+    // The hidden "Lib" button is up: the first use presses it, the second releases it.
+    main().MenuAction("Lib/Edit mode")->trigger();
+    EXPECT_TRUE(main().LibMode());
     main().MenuAction("Lib/Edit mode")->trigger();
     EXPECT_FALSE(main().LibMode());
 }
