@@ -707,9 +707,18 @@ void TfrmCodeEdit::RefreshNames(const Project& project)
         for (int i = 0; i < names->Count(); ++i)
             words.push_back("@" + names->Par(i)->Name);
     }
-    nameChoices_ = words;
-    std::stable_sort(nameChoices_.begin(), nameChoices_.end(),
+    std::vector<std::string> sorted = words;
+    std::stable_sort(sorted.begin(), sorted.end(),
                      [](const std::string& a, const std::string& b) { return CompareText(a, b) < 0; });
+    // A project name that repeats a shared one (in any letter case) stands
+    // for it: the name is offered once, spelt as the project spells it.
+    nameChoices_.clear();
+    for (std::string& word : sorted) {
+        if (!nameChoices_.empty() && SameText(nameChoices_.back(), word))
+            nameChoices_.back() = std::move(word);
+        else
+            nameChoices_.push_back(std::move(word));
+    }
     edit_->SetWords(2, std::move(words));
     completion_->SetNameChoices(nameChoices_);
 }

@@ -5,7 +5,6 @@
 #include "help/functionindex.h"
 #include "script/sourceedit.h"
 
-#include <QFontInfo>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
@@ -311,15 +310,6 @@ TTokenSpan TCodeCompletion::CaretToken() const
     return {t.Text, t.Start, t.End};
 }
 
-int TCodeCompletion::CharWidth() const
-{
-    int points = edit_->font().pointSize();
-    if (points <= 0)
-        points = QFontInfo(edit_->font()).pointSize();
-    const int width = points * 8 / 10;
-    return width > 0 ? width : 8;
-}
-
 QPoint TCodeCompletion::ToPanelParent(int x, int y) const
 {
     QWidget* area = edit_->viewport();
@@ -330,10 +320,6 @@ QPoint TCodeCompletion::ToPanelParent(int x, int y) const
         return area->mapTo(parent, QPoint(x, y));
     return parent->mapFromGlobal(area->mapToGlobal(QPoint(x, y)));
 }
-
-// Lines count from 1 like the caret's line, so that the caret's line is
-// line 1 of the view when it is the first visible one.
-int TCodeCompletion::FirstVisibleLine() const { return edit_->FirstVisibleLine() + 1; }
 
 void TCodeCompletion::StopTimer() { timer_->stop(); }
 
@@ -514,12 +500,13 @@ void TCodeCompletion::ShowCompletion()
     const std::string prefix = WordBefore(text, caret);
     const int start = caret - static_cast<int>(prefix.size());
 
-    const TLineColumn lc = CaretLineColumn(text, caret);
-    const int x = (lc.Column - static_cast<int>(prefix.size())) * CharWidth();
-    int y = (lc.Line - FirstVisibleLine() + 1) * kLineHeight + 3;
+    // Just below the caret's line at the word's first character; when that
+    // reaches below the text area, above it, ending 3 pixels into the line.
+    const QRect line = edit_->LineRect(start);
+    int y = line.bottom() + 1 + 3;
     if (y + kListHeight > edit_->viewport()->height())
-        y = y - kLineHeight - kListHeight;
-    listPanel_->move(ToPanelParent(x, y));
+        y = line.top() + 3 - kListHeight;
+    listPanel_->move(ToPanelParent(line.left(), y));
 
     FillCompletion(prefix, ContextBefore(text, start, index_, Tokens()));
     if (list_->count() > 0) {
@@ -665,10 +652,12 @@ bool TCodeCompletion::ShowParameterHint()
     prevArrow_->raise();
     nextArrow_->raise();
 
-    const TLineColumn lc = CaretLineColumn(text, caret);
-    const int top = (lc.Line - FirstVisibleLine()) * kLineHeight - kHintHeight + 3;
+    // Just above the caret's line, ending 3 pixels into it, 5 pixels right of
+    // the caret; along a line it stays where it is.
+    const QRect line = edit_->LineRect(caret);
+    const int top = line.top() + 3 - kHintHeight;
     if (wasHidden || top != hintTop_) {
-        hintPanel_->move(ToPanelParent(lc.Column * CharWidth() + 5, top));
+        hintPanel_->move(ToPanelParent(line.left() + 5, top));
         hintTop_ = top;
     }
     hintPanel_->show();

@@ -43,7 +43,6 @@ public:
     static constexpr int kListHeight = 149;
     static constexpr int kRowHeight = 16;
     static constexpr int kHintHeight = 17;
-    static constexpr int kLineHeight = 16;
 
     TCodeCompletion(TSourceEdit* edit, QWidget* panelParent);
     ~TCodeCompletion() override;
@@ -97,8 +96,6 @@ public:
     int OverloadIndex() const { return overload_; }
     int OverloadCount() const { return overloadCount_; }
     int ParamIndex() const { return paramIndex_; }
-    // Width in pixels of one character of the text area for placing panels.
-    int CharWidth() const;
     QColor ListColour() const { return listColour_; }
 
     QFrame* ListPanel() const { return listPanel_; }
@@ -116,7 +113,6 @@ private:
     void MemberTrigger();
     void SelectRow(int row);
     void StopTimer();
-    int FirstVisibleLine() const;
     // A point of the text area (its viewport) in panel-parent coordinates.
     QPoint ToPanelParent(int x, int y) const;
     void BuildPanels(QWidget* parent);

@@ -84,21 +84,6 @@ int WordEnd(std::string_view text, int caret)
     return i;
 }
 
-TLineColumn CaretLineColumn(std::string_view text, int caret)
-{
-    const int end = Clamp(caret, text);
-    TLineColumn lc;
-    int lineStart = 0;
-    for (int i = 0; i < end; ++i) {
-        if (text[i] == '\n')
-            ++lc.Line;
-        if (text[i] == '\n' || text[i] == '\r')
-            lineStart = i + 1;
-    }
-    lc.Column = end - lineStart;
-    return lc;
-}
-
 bool ClassOffered(std::string_view context, std::string_view cls)
 {
     std::string key;
@@ -406,7 +391,9 @@ int WrapOverload(int overload, int count)
 std::string HintSignature(const TFunctionIndex& index, int entry)
 {
     const std::string& params = index.ParamsOf(entry);
-    return index.ClassOf(entry) + "." + index.FunctionNames()[entry].Name + (params.empty() ? "()" : params);
+    const std::string& cls = index.ClassOf(entry);
+    const std::string owner = cls == "index" ? std::string() : cls + ".";
+    return owner + index.FunctionNames()[entry].Name + (params.empty() ? "()" : params);
 }
 
 std::string HintText(const TFunctionIndex& index, TOverloads overloads, int overload)

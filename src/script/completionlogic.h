@@ -48,14 +48,6 @@ std::string WordBefore(std::string_view text, int caret);
 // The offset just after the identifier characters that follow the caret.
 int WordEnd(std::string_view text, int caret);
 
-// The caret's line (1-based: 1 + line feeds before it) and column (characters
-// since the last line break before it, line-break characters not counted).
-struct TLineColumn {
-    int Line = 1;
-    int Column = 0;
-};
-TLineColumn CaretLineColumn(std::string_view text, int caret);
-
 // Whether "#" + cls + "#" occurs in the context.
 bool ClassOffered(std::string_view context, std::string_view cls);
 
@@ -164,7 +156,8 @@ int ChooseOverload(const TFunctionIndex& index, TOverloads overloads, std::strin
 int WrapOverload(int overload, int count);
 
 // The signature of an entry: "Class.name(params)", with "()" for an empty
-// parameter text.
+// parameter text; a function of the class "index" (of no object) shows no
+// class: "name(params)".
 std::string HintSignature(const TFunctionIndex& index, int entry);
 // The hint: the overload's signature, followed by "  k/n" when there are
 // several overloads.

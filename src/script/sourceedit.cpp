@@ -13,6 +13,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <unordered_map>
@@ -428,6 +429,22 @@ void TSourceEdit::ReplaceToken(const TSourceToken& token, const std::string& tex
 int TSourceEdit::FirstVisibleLine() const { return firstVisibleBlock().blockNumber(); }
 
 void TSourceEdit::ScrollCaretIntoView() { ensureCursorVisible(); }
+
+QRect TSourceEdit::LineRect(int offset) const
+{
+    QTextCursor cursor(document());
+    cursor.setPosition(PositionOfOffset(offset));
+    const QRect caret = cursorRect(cursor);
+    const QTextBlock block = cursor.block();
+    const QTextLine line = block.layout() ? block.layout()->lineForTextPosition(cursor.positionInBlock()) : QTextLine();
+    if (!line.isValid())
+        return caret;
+    // Rounding both edges the same way makes a line end where the next begins.
+    const qreal blockTop = blockBoundingGeometry(block).translated(contentOffset()).top();
+    const int top = qRound(blockTop + line.y());
+    const int bottom = qRound(blockTop + line.y() + line.height());
+    return QRect(caret.left(), top, std::max(1, caret.width()), std::max(1, bottom - top));
+}
 
 // --- typing --------------------------------------------------------------------
 

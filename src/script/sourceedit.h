@@ -85,6 +85,10 @@ public:
 
     // --- view ---------------------------------------------------------------
     int FirstVisibleLine() const;   // 0-based
+    // The line holding the character position at offset, in viewport
+    // coordinates: from the line's top to the next line's top, with its left
+    // edge where a caret at offset stands.
+    QRect LineRect(int offset) const;
     void ScrollCaretIntoView();
     // Lines (blocks) the highlighter coloured since the counter was reset.
     long RecolouredLines() const { return recoloured_; }

@@ -324,6 +324,24 @@ TEST_F(CodeEditTest, NamesEditorOpensAtTheNameAtTheCaret)
     EXPECT_EQ(editor.NameChoices(), (std::vector<std::string>{"@Door", "@Key"}));
 }
 
+TEST_F(CodeEditTest, ANameOfBothListsIsOfferedOnce)
+{
+    project.SharedNames = std::make_unique<TParList>("names");
+    project.SharedNames->SetValue("gold", "gold");
+    project.SharedNames->SetValue("hero1", "Aldric");
+    project.SharedNames->SetValue("turn", "turn");
+    project.ProjectNames = std::make_unique<TParList>("names");
+    project.ProjectNames->SetValue("Gold", "crowns");
+    project.ProjectNames->SetValue("hero1", "Wenna");
+    project.ProjectNames->SetValue("key", "a key");
+    editor.RefreshNames(project);
+    // the project's spelling stands for the shared name it repeats
+    const std::vector<std::string> once{"@Gold", "@hero1", "@key", "@turn"};
+    EXPECT_EQ(editor.NameChoices(), once);
+    editor.Completion()->FillCompletion("@", kDefaultContext);
+    EXPECT_EQ(editor.Completion()->RowTexts(), once);
+}
+
 TEST_F(CodeEditTest, CutAllHelpWordAndHistoryButtons)
 {
     events->SetValue("onUse", "line1\r\nmonster_at(2)");

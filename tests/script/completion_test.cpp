@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTextCursor>
 
 #include "help/help_pages_util.h"
 
@@ -97,6 +98,25 @@ protected:
 
     QPoint InHost(int x, int y) const { return edit->viewport()->mapTo(host.get(), QPoint(x, y)); }
 
+    // The line holding an offset as the text area draws it: the x of a caret
+    // at the offset, the line's top and the next line's top (-1 on the last).
+    struct DrawnLine {
+        int X = 0;
+        int Top = 0;
+        int NextTop = -1;
+    };
+    DrawnLine Drawn(int offset) const
+    {
+        QTextCursor cursor(edit->document());
+        cursor.setPosition(edit->PositionOfOffset(offset));
+        DrawnLine line;
+        line.X = edit->cursorRect(cursor).left();
+        line.Top = edit->cursorRect(cursor).top();
+        if (cursor.movePosition(QTextCursor::NextBlock))
+            line.NextTop = edit->cursorRect(cursor).top();
+        return line;
+    }
+
     test::TempDir dir;
     TFunctionIndex index;
     std::unique_ptr<QWidget> host;
@@ -115,7 +135,6 @@ TEST_F(CompletionTest, PanelsStartHiddenWithTheirSizesAndFonts)
     EXPECT_EQ(completion->List()->font().pixelSize(), 11);
     EXPECT_EQ(completion->Delay(), 400);
     EXPECT_TRUE(completion->AddParentheses());
-    EXPECT_EQ(completion->CharWidth(), 8);
     EXPECT_EQ(completion->List()->focusPolicy(), Qt::NoFocus);
 }
 
@@ -129,8 +148,6 @@ TEST_F(CompletionTest, DelayListsGlobalFunctionsAndTypingRefilters)
     EXPECT_EQ(completion->RowTexts(), (Rows{"Mood", "MoveAll"}));  // "monster" differs in case
     EXPECT_EQ(completion->SelectedRow(), 0);
     EXPECT_EQ(completion->CurrentContext(), kDefaultContext);
-    // below the caret's line, at the word's first column
-    EXPECT_EQ(completion->ListPanel()->pos(), InHost((6 - 2) * 8, 16 + 3));
     // functions: the list's font is bold black
     EXPECT_TRUE(completion->List()->font().bold());
     EXPECT_EQ(completion->ListColour(), QColor(0, 0, 0));
@@ -243,7 +260,7 @@ TEST_F(CompletionTest, AcceptingAFunctionWithParameters)
     EXPECT_EQ(edit->SelStart(), 8);
     EXPECT_FALSE(completion->ListShown());
     ASSERT_TRUE(completion->HintShown());
-    EXPECT_EQ(completion->HintText(), "index.MoveAll(x, y)");
+    EXPECT_EQ(completion->HintText(), "MoveAll(x, y)");
     EXPECT_EQ(Bold(), "x,");
     EXPECT_FALSE(completion->HintArrow(true)->isVisibleTo(completion->HintPanel()));
     EXPECT_FALSE(completion->HintPanel()->grab().isNull());
@@ -341,20 +358,19 @@ TEST_F(CompletionTest, ShiftSpaceShowsTheHintAndNeverTypesABlank)
     Key(Qt::Key_Space, Qt::ShiftModifier, QStringLiteral(" "));
     EXPECT_EQ(edit->Text(), "f(a, g(b), c");
     ASSERT_TRUE(completion->HintShown());
-    EXPECT_EQ(completion->HintText(), "index.f(a, b, c)");
+    EXPECT_EQ(completion->HintText(), "f(a, b, c)");  // a function of no object shows no class
     EXPECT_EQ(Bold(), " c");
-    // just above the caret's line, 5 pixels right of its column
-    EXPECT_EQ(completion->HintPanel()->pos(), InHost(12 * 8 + 5, 0 - 17 + 3));
-    const int width = completion->HintPanel()->width();
-    EXPECT_GT(width, 10);
+    EXPECT_GT(completion->HintPanel()->width(), 10);
 
     // the hint follows the caret to another line but not along a line
+    const QPoint first = completion->HintPanel()->pos();
     SetText("f(a,\r\n  b");
     Key(Qt::Key_Space, Qt::ShiftModifier, QStringLiteral(" "));
-    EXPECT_EQ(completion->HintPanel()->pos(), InHost(3 * 8 + 5, 16 - 17 + 3));
+    const QPoint second = completion->HintPanel()->pos();
+    EXPECT_GT(second.y(), first.y());
     Key(Qt::Key_Left);
     EXPECT_TRUE(completion->HintShown());
-    EXPECT_EQ(completion->HintPanel()->pos(), InHost(3 * 8 + 5, 16 - 17 + 3));
+    EXPECT_EQ(completion->HintPanel()->pos(), second);
     // leaving the call, selecting text, or a comment hides it
     edit->SetSelStart(1);
     Key(Qt::Key_Right, Qt::ShiftModifier);
@@ -369,7 +385,7 @@ TEST_F(CompletionTest, OverloadsAreNumberedAndWrap)
 {
     Type("Say(");
     ASSERT_TRUE(completion->HintShown());
-    EXPECT_EQ(completion->HintText(), "index.Say(text)  3/3");  // the class that fits the context
+    EXPECT_EQ(completion->HintText(), "Say(text)  3/3");  // the class that fits the context
     EXPECT_TRUE(completion->HintArrow(false)->isVisibleTo(completion->HintPanel()));
     EXPECT_TRUE(completion->HintArrow(true)->isVisibleTo(completion->HintPanel()));
     const int caret = edit->SelStart();
@@ -381,7 +397,7 @@ TEST_F(CompletionTest, OverloadsAreNumberedAndWrap)
     EXPECT_EQ(completion->HintText(), "Monster.Say(text, seconds)  2/3");
     Key(Qt::Key_Left, Qt::ControlModifier);
     Key(Qt::Key_Left, Qt::ControlModifier);
-    EXPECT_EQ(completion->HintText(), "index.Say(text)  3/3");
+    EXPECT_EQ(completion->HintText(), "Say(text)  3/3");
     // the arrows do the same
     QMouseEvent click(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
                       Qt::NoModifier);
@@ -394,7 +410,13 @@ TEST_F(CompletionTest, OverloadsAreNumberedAndWrap)
     SetText("monster().Say(x, ");
     Key(Qt::Key_Space, Qt::ShiftModifier, QStringLiteral(" "));
     EXPECT_EQ(completion->HintText(), "Monster.Say(text, seconds)  2/3");
-    EXPECT_EQ(Bold(), " seconds");
+    EXPECT_EQ(Bold(), " seconds");  // the ")" before the number is no part of it
+    // past the last parameter every parameter is bold, and nothing of the number
+    completion->HideAll();
+    SetText("Say(a, b, c");
+    Key(Qt::Key_Space, Qt::ShiftModifier, QStringLiteral(" "));
+    EXPECT_EQ(completion->HintText(), "Say(text)  3/3");
+    EXPECT_EQ(Bold(), "text");
 }
 
 TEST_F(CompletionTest, EscapeHidesTheListThenTheHint)
@@ -446,6 +468,30 @@ TEST_F(CompletionTest, ClicksMouseDownAndFocusLoss)
     EXPECT_FALSE(completion->HintShown());
 }
 
+TEST_F(CompletionTest, ListAndHintHugTheCaretsLineAtTheTextsLineHeight)
+{
+    QFont font(QStringLiteral("Courier New"));
+    font.setPixelSize(15);
+    edit->setFont(font);
+    const std::string head = "a\r\nb\r\nc\r\nd\r\ne\r\n";  // the caret goes on line 6
+    const int lineStart = static_cast<int>(head.size());
+    SetText(head + "  x = Mo\r\ng\r\nh", lineStart + 8);
+    const DrawnLine word = Drawn(lineStart + 6);
+    ASSERT_NE(word.NextTop - word.Top, 16);  // lines are not 16 pixels apart
+
+    // the list: just below the caret's line, at the word's first character
+    completion->ShowCompletion();
+    ASSERT_TRUE(completion->ListShown());
+    EXPECT_EQ(completion->ListPanel()->pos(), InHost(word.X, word.NextTop + 3));
+
+    // the hint: just above the caret's line, 5 pixels right of the caret
+    completion->HideAll();
+    SetText(head + "  f(a, b\r\ng\r\nh", lineStart + 8);
+    ASSERT_TRUE(completion->ShowParameterHint());
+    const DrawnLine caret = Drawn(lineStart + 8);
+    EXPECT_EQ(completion->HintPanel()->pos(), InHost(caret.X + 5, caret.Top + 3 - 17));
+}
+
 TEST_F(CompletionTest, PlacementNearTheBottomAndAnotherPanelParent)
 {
     std::string text;
@@ -454,13 +500,14 @@ TEST_F(CompletionTest, PlacementNearTheBottomAndAnotherPanelParent)
     text += "Mo";
     SetText(text);
     edit->ScrollCaretIntoView();
-    const int first = edit->FirstVisibleLine() + 1;  // counted from 1 like the caret's line
-    ASSERT_GT(first, 1);
+    ASSERT_GT(edit->FirstVisibleLine(), 0);
     completion->ShowCompletion();
     ASSERT_TRUE(completion->ListShown());
-    const int below = (61 - first + 1) * 16 + 3;  // the caret's line is 61
-    ASSERT_GT(below + 149, edit->viewport()->height());
-    EXPECT_EQ(completion->ListPanel()->pos(), InHost(0, below - 16 - 149));
+    // no room below: the list ends 3 pixels below the top of the caret's line
+    const DrawnLine word = Drawn(static_cast<int>(text.size()) - 2);
+    ASSERT_GT(word.Top + 149, edit->viewport()->height());
+    const QPoint above(word.X, word.Top + 3 - 149);
+    EXPECT_EQ(completion->ListPanel()->pos(), InHost(above.x(), above.y()));
 
     auto other = std::make_unique<QWidget>(host.get());
     other->setGeometry(0, 0, 800, 600);
@@ -469,7 +516,7 @@ TEST_F(CompletionTest, PlacementNearTheBottomAndAnotherPanelParent)
     EXPECT_EQ(completion->HintPanel()->parentWidget(), other.get());
     EXPECT_FALSE(completion->ListShown());
     completion->ShowCompletion();
-    EXPECT_EQ(completion->ListPanel()->pos(), edit->viewport()->mapTo(host.get(), QPoint(0, below - 16 - 149)));
+    EXPECT_EQ(completion->ListPanel()->pos(), InHost(above.x(), above.y()));  // "other" covers the host
 
     // the panels go with their parent; the text area goes on working
     other.reset();

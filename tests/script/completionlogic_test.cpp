@@ -112,20 +112,6 @@ TEST(CompletionWords, WordBeforeAndAfterTheCaret)
     EXPECT_EQ(WordEnd("Mo", 2), 2);
 }
 
-TEST(CompletionWords, LineAndColumnOfTheCaret)
-{
-    const std::string text = "ab\r\ncde\r\n\r\nx";
-    EXPECT_EQ(CaretLineColumn(text, 0).Line, 1);
-    EXPECT_EQ(CaretLineColumn(text, 2).Column, 2);
-    EXPECT_EQ(CaretLineColumn(text, 4).Line, 2);
-    EXPECT_EQ(CaretLineColumn(text, 4).Column, 0);
-    EXPECT_EQ(CaretLineColumn(text, 7).Column, 3);
-    EXPECT_EQ(CaretLineColumn(text, 11).Line, 4);
-    EXPECT_EQ(CaretLineColumn(text, 12).Column, 1);
-    EXPECT_EQ(CaretLineColumn(text, 3).Column, 0); // between CR and LF
-    EXPECT_EQ(CaretLineColumn("a\nb", 3).Line, 2);  // a bare LF is a line break too
-}
-
 TEST(CompletionWords, CaretInStringsAndComments)
 {
     const TTokenSpan closed{"'abc'", 4, 9};
@@ -318,8 +304,8 @@ TEST_F(CompletionLogic, HintCallAndOverloads)
 
     const TOverloads f = OverloadsOf(&index, "f");
     EXPECT_EQ(f.Count, 1);
-    EXPECT_EQ(HintText(index, f, 0), "index.f(a, b, c)");
-    EXPECT_EQ(HintText(index, OverloadsOf(&index, "beep"), 0), "index.Beep()");
+    EXPECT_EQ(HintText(index, f, 0), "f(a, b, c)");
+    EXPECT_EQ(HintText(index, OverloadsOf(&index, "beep"), 0), "Beep()");
     EXPECT_EQ(OverloadsOf(&index, "Unknown").Count, 0);
     EXPECT_EQ(OverloadsOf(nullptr, "f").Count, 0);
 
@@ -327,7 +313,7 @@ TEST_F(CompletionLogic, HintCallAndOverloads)
     const TOverloads say = OverloadsOf(&index, "say");
     ASSERT_EQ(say.Count, 3);
     EXPECT_EQ(ChooseOverload(index, say, kDefaultContext), 2);
-    EXPECT_EQ(HintText(index, say, 2), "index.Say(text)  3/3");
+    EXPECT_EQ(HintText(index, say, 2), "Say(text)  3/3");
     EXPECT_EQ(ChooseOverload(index, say, "#Npc#"), 0);
     EXPECT_EQ(HintText(index, say, 0), "Npc.Say(text, mood)  1/3");
     EXPECT_EQ(ChooseOverload(index, say, "int#"), 2);
