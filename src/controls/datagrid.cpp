@@ -10,7 +10,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
-#include <qdrawutil.h>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace kestrune {
 
@@ -39,10 +41,12 @@ TCellLook CellLook(const TPropertyRow& row, int column)
 {
     TCellLook look;
     if (IsHeadingRow(row)) {
-        look.heading = true;
+        // The name as it is, in bold; the value cell is the bar.
         look.bold = true;
         if (column == 0)
-            look.text = row.name.substr(1);
+            look.text = row.name;
+        else
+            look.heading = true;
         return look;
     }
     if (column == 0) {
@@ -73,10 +77,15 @@ bool TDataGridModel::Refresh()
         const auto& all = table_->Rows();
         const bool filtered = table_->Filtered() && table_->OnFilterRecord;
         rows.reserve(all.size() + 1);
-        for (int i = 0; i < table_->TotalCount(); ++i)
+        // The row being inserted shows where it will be posted.
+        const int insertAt = table_->InsertIndex();
+        for (int i = 0; i < table_->TotalCount(); ++i) {
+            if (i == insertAt)
+                rows.push_back(-1);
             if (!filtered || table_->OnFilterRecord(all[static_cast<size_t>(i)]))
                 rows.push_back(i);
-        if (table_->GetState() == TPropertyTable::State::Insert)
+        }
+        if (insertAt >= table_->TotalCount())
             rows.push_back(-1);
     }
     if (rows != rows_) {
@@ -119,8 +128,10 @@ int TDataGridModel::CurrentRow() const
 {
     if (!table_)
         return -1;
-    if (table_->GetState() == TPropertyTable::State::Insert)
-        return !rows_.empty() && rows_.back() < 0 ? rowCount() - 1 : -1;
+    if (table_->GetState() == TPropertyTable::State::Insert) {
+        const auto at = std::find(rows_.begin(), rows_.end(), -1);
+        return at == rows_.end() ? -1 : static_cast<int>(at - rows_.begin());
+    }
     const int cur = table_->CurrentIndex();
     if (cur < 0 || cur >= static_cast<int>(gridRow_.size()))
         return -1;
@@ -225,17 +236,18 @@ void TDataGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     const int textFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
 
     if (look.heading) {
-        const QBrush face = pal.brush(QPalette::Button);
-        qDrawWinButton(painter, cell, pal, false, &face);
+        // A raised bar: the heading colour one pixel past the cell on every
+        // side, lit along the top, shaded down the right and along the bottom.
+        const QRect bar = cell.adjusted(-1, -1, 1, 1);
+        painter->setClipRect(bar);
+        painter->fillRect(bar, pal.color(QPalette::Button));
+        painter->setPen(pal.color(QPalette::Light));
+        painter->drawLine(cell.left() - 2, cell.top(), cell.right(), cell.top());
+        painter->setPen(pal.color(QPalette::Dark));
+        painter->drawLine(cell.right(), cell.top(), cell.right(), cell.bottom());
+        painter->drawLine(cell.right(), cell.bottom(), cell.left() - 2, cell.bottom());
         painter->setPen(pal.color(QPalette::ButtonText));
         painter->drawText(textRect, textFlags, ToQ(look.text));
-        if (current) {
-            QStyleOptionFocusRect focus;
-            focus.initFrom(grid_);
-            focus.rect = cell.adjusted(2, 2, -2, -2);
-            focus.backgroundColor = pal.color(QPalette::Button);
-            grid_->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, grid_);
-        }
         painter->restore();
         return;
     }
@@ -374,7 +386,8 @@ TDataGrid::TDataGrid(QWidget* parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setMinimumSectionSize(8);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    setColumnWidth(0, 100);
+    viewport()->setMouseTracking(true); // the sizing cursor over the column edge
+    setColumnWidth(0, DefaultNameMax);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::AnyKeyPressed |
@@ -434,7 +447,6 @@ void TDataGrid::TableChanged()
     if (!typing_)
         CloseEditor();
     const bool reset = model_->Refresh();
-    UpdateSpans(reset);
     SyncCurrent();
 
     const TPropertyRow* row = RowAt(CurrentRow());
@@ -474,22 +486,6 @@ void TDataGrid::SyncCurrent()
     syncing_ = false;
 }
 
-void TDataGrid::UpdateSpans(bool force)
-{
-    std::vector<char> headings(static_cast<size_t>(RowCount()), 0);
-    for (int r = 0; r < RowCount(); ++r) {
-        const TPropertyRow* row = RowAt(r);
-        headings[static_cast<size_t>(r)] = row && IsHeadingRow(*row);
-    }
-    if (!force && headings == headingRows_)
-        return;
-    clearSpans();
-    for (int r = 0; r < RowCount(); ++r)
-        if (headings[static_cast<size_t>(r)])
-            setSpan(r, 0, 1, 2);
-    headingRows_ = std::move(headings);
-}
-
 bool TDataGrid::SetCurrentRow(int row)
 {
     if (!table_ || row < 0 || row >= RowCount())
@@ -516,12 +512,16 @@ std::string TDataGrid::DisplayValue(int row) const
 
 TRowEditor TDataGrid::EditorFor(int row) const
 {
+    const TRowEditor none{TRowEditor::Style::None, {}, false};
     const TPropertyRow* r = RowAt(row);
-    if (!r || readOnly_ || IsHeadingRow(*r))
-        return TRowEditor{TRowEditor::Style::None, {}, false};
-    if (!RowEditor)
-        return TRowEditor{};
-    return RowEditor(*r);
+    if (!r || IsHeadingRow(*r))
+        return none;
+    const TRowEditor editor = RowEditor ? RowEditor(*r) : TRowEditor{};
+    // A read-only grid changes nothing in place; an ellipsis that only
+    // opens something elsewhere (no typing) is still offered.
+    if (readOnly_ && (editor.style != TRowEditor::Style::Ellipsis || editor.typing))
+        return none;
+    return editor;
 }
 
 void TDataGrid::RefreshEditor()
@@ -657,6 +657,23 @@ void TDataGrid::EditorDestroyed(QWidget* editor)
     }
 }
 
+void TDataGrid::SetNameColumnRange(int minimum, int maximum)
+{
+    nameMin_ = std::max(1, minimum);
+    nameMax_ = std::max(nameMin_, maximum);
+}
+
+void TDataGrid::ResizeNameColumn(int width)
+{
+    setColumnWidth(0, std::clamp(width, nameMin_, nameMax_));
+}
+
+bool TDataGrid::OnNameColumnEdge(QPoint pos) const
+{
+    const int edge = columnViewportPosition(1);
+    return edge > 0 && std::abs(pos.x() - edge) <= 3;
+}
+
 void TDataGrid::SetReadOnly(bool on)
 {
     readOnly_ = on;
@@ -708,6 +725,13 @@ void TDataGrid::keyPressEvent(QKeyEvent* event)
 void TDataGrid::mousePressEvent(QMouseEvent* event)
 {
     const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && OnNameColumnEdge(pos)) {
+        // Dragging the edge between the columns sizes the name column.
+        resizeGrab_ = pos.x() - columnWidth(0);
+        resizing_ = true;
+        event->accept();
+        return;
+    }
     const int row = CurrentRow();
     if (event->button() == Qt::LeftButton && ButtonRect(row).contains(pos)) {
         buttonDown_ = true;
@@ -723,8 +747,28 @@ void TDataGrid::mousePressEvent(QMouseEvent* event)
     QTableView::mousePressEvent(event);
 }
 
+void TDataGrid::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (resizing_) {
+        ResizeNameColumn(pos.x() - resizeGrab_);
+        event->accept();
+        return;
+    }
+    if (OnNameColumnEdge(pos))
+        viewport()->setCursor(Qt::SplitHCursor);
+    else
+        viewport()->unsetCursor();
+    QTableView::mouseMoveEvent(event);
+}
+
 void TDataGrid::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (resizing_) {
+        resizing_ = false;
+        event->accept();
+        return;
+    }
     if (!buttonDown_) {
         QTableView::mouseReleaseEvent(event);
         return;
@@ -745,6 +789,10 @@ void TDataGrid::mouseReleaseEvent(QMouseEvent* event)
 
 void TDataGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    if (OnNameColumnEdge(event->position().toPoint())) {
+        event->accept(); // a quick second press on the edge is no double click on a row
+        return;
+    }
     if (ButtonRect(CurrentRow()).contains(event->position().toPoint())) {
         mousePressEvent(event); // a quick second click on the button
         return;

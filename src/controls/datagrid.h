@@ -36,7 +36,7 @@ struct TRowEditor {
 // How a cell is drawn (column 0 name, 1 value).
 struct TCellLook {
     std::string text;
-    bool heading = false; // a raised bar across the whole row
+    bool heading = false; // a raised bar (the value cell of a heading row)
     bool bold = false;
     int indent = 0;       // pixels before the text
 };
@@ -50,7 +50,7 @@ QString EditorText(QWidget* editor);
 TCellLook CellLook(const TPropertyRow& row, int column);
 
 // The rows of a table that its record filter lets through, in table order;
-// while a row is being inserted, that row is shown last.
+// while a row is being inserted, that row is shown where it will be posted.
 class TDataGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -92,6 +92,9 @@ public:
     static constexpr int MaxDropDownRows = 20;
     static constexpr int GroupIndent = 12;
     static constexpr int DisplayChars = 50;
+    // The name column's limits unless the owner sets others.
+    static constexpr int DefaultNameMin = 70;
+    static constexpr int DefaultNameMax = 100;
 
     explicit TDataGrid(QWidget* parent = nullptr);
     ~TDataGrid() override;
@@ -157,6 +160,19 @@ public:
     // (viewport coordinates); empty for other rows and rows without one.
     QRect ButtonRect(int row) const;
 
+    // ---- the name column ----
+    // Dragging the edge between the two columns sizes the name column within
+    // these limits (DefaultNameMin to DefaultNameMax unless set).
+    void SetNameColumnRange(int minimum, int maximum);
+    int NameColumnMin() const { return nameMin_; }
+    int NameColumnMax() const { return nameMax_; }
+    // What a drag does: the width, held within the limits.
+    void ResizeNameColumn(int width);
+    // Whether a viewport point lies on the edge where a drag begins.
+    bool OnNameColumnEdge(QPoint pos) const;
+
+    // A read-only grid types nothing in place and offers, of the rows' aids,
+    // only an ellipsis without typing (it opens something elsewhere).
     void SetReadOnly(bool on);
     bool ReadOnly() const { return readOnly_; }
     void SetColours(const QColor& background, const QColor& text);
@@ -172,6 +188,7 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
@@ -182,7 +199,6 @@ private:
 
     void TableChanged();
     void SyncCurrent();
-    void UpdateSpans(bool force);
     bool Typable(const TRowEditor& editor) const;
     // Leaving the current row: the editor's text reaches the table and the
     // pending edit is posted; false when the post is refused.
@@ -207,12 +223,15 @@ private:
     int editorRow_ = -1;
     int lastIndex_ = -2;
     std::string lastName_;
-    std::vector<char> headingRows_;
     bool rowMoved_ = false;
     bool syncing_ = false;
     bool typing_ = false;
     bool readOnly_ = false;
     bool buttonDown_ = false;
+    bool resizing_ = false;
+    int resizeGrab_ = 0; // where in the name column's width the edge was taken
+    int nameMin_ = DefaultNameMin;
+    int nameMax_ = DefaultNameMax;
     QColor background_;
     QColor text_;
 };

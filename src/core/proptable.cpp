@@ -215,8 +215,27 @@ void TPropertyTable::Append()
     if (state_ != State::Browse && !Post())
         return;
     buffer_ = TPropertyRow{};
+    insertAt_ = -1;
     state_ = State::Insert;
     Changed();
+}
+
+void TPropertyTable::Insert()
+{
+    if (state_ != State::Browse && !Post())
+        return;
+    buffer_ = TPropertyRow{};
+    // Posting the pending edit may have moved the current row: read it now.
+    insertAt_ = cur_ >= 0 && cur_ < TotalCount() ? cur_ : -1;
+    state_ = State::Insert;
+    Changed();
+}
+
+int TPropertyTable::InsertIndex() const
+{
+    if (state_ != State::Insert)
+        return -1;
+    return insertAt_ >= 0 && insertAt_ <= TotalCount() ? insertAt_ : TotalCount();
 }
 
 void TPropertyTable::AppendRow(const std::string& name, const std::string& value, std::optional<int> grp)
@@ -239,8 +258,10 @@ bool TPropertyTable::Post()
     if (BeforePost && !BeforePost(*this))
         return false;
     if (state_ == State::Insert) {
-        rows_.push_back(buffer_);
-        cur_ = TotalCount() - 1;
+        const int at = InsertIndex();
+        rows_.insert(rows_.begin() + at, buffer_);
+        cur_ = at;
+        insertAt_ = -1;
     } else if (cur_ >= 0 && cur_ < TotalCount()) {
         rows_[static_cast<size_t>(cur_)] = buffer_;
     }

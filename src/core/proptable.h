@@ -64,6 +64,12 @@ public:
     bool Modified() const { return state_ != State::Browse; }
     void Edit();
     void Append();                    // a new row, posted at the end
+    // A new row, posted in front of the current row (at the end when there
+    // is none): the rows after it move down by one.
+    void Insert();
+    // The index among all rows that the row being inserted takes when it is
+    // posted (TotalCount() for an appended one); -1 outside insert state.
+    int InsertIndex() const;
     void AppendRow(const std::string& name, const std::string& value, std::optional<int> grp = {});
     // Posts the edit buffer: BeforePost may refuse (false keeps the edit state).
     bool Post();
@@ -116,6 +122,7 @@ private:
     bool bof_ = true;
     State state_ = State::Browse;
     TPropertyRow buffer_;
+    int insertAt_ = -1; // in insert state: where the row goes, -1 at the end
     bool filtered_ = false;
     std::string sortFields_;
     int disabled_ = 0;

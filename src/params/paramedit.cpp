@@ -27,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 
 namespace kestrune {
 
@@ -135,6 +136,8 @@ TfrmParamEdit::TfrmParamEdit(UserDialogs& dialogs, QWidget* parent) : QDialog(pa
     table_.OnChange = [this](TPropertyTable&) { TableChanged(); };
     table_.AfterPost = [this](TPropertyTable&) { RowPosted(); };
     Grid->SetTable(&table_);
+    // The name column may be dragged to any width that leaves it readable.
+    Grid->SetNameColumnRange(MinNameWidth, std::numeric_limits<int>::max());
     Grid->setColumnWidth(0, DesignNameWidth);
 
     focusConnection_ =
@@ -235,7 +238,7 @@ void TfrmParamEdit::RowPosted()
 void TfrmParamEdit::Add()
 {
     NameEdit->setFocus();
-    table_.Append();
+    table_.Insert();
 }
 
 void TfrmParamEdit::Remove()

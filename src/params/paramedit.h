@@ -35,6 +35,7 @@ public:
     static constexpr int DesignHeight = 545;
     static constexpr int DesignPanelHeight = 315;
     static constexpr int DesignNameWidth = 150;
+    static constexpr int MinNameWidth = 20;
 
     explicit TfrmParamEdit(UserDialogs& dialogs, QWidget* parent = nullptr);
     ~TfrmParamEdit() override;
@@ -52,7 +53,8 @@ public:
     void FinishEdit();
 
     // ---- commands of the tool bar and the editing panel ----
-    // A new empty row in insert state; the name box gets the focus.
+    // A new empty row in insert state at the current row's place (posting
+    // sorts it into name order); the name box gets the focus.
     void Add();
     // Asks "Are you sure to delete <name>?"; Yes deletes the current row.
     void Remove();

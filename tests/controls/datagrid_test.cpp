@@ -69,10 +69,12 @@ protected:
 
 TEST(DataGridLook, HeadingsIndentsAndValues)
 {
+    // A heading row: its whole name in bold, and a bar for a value.
     const TCellLook heading = CellLook({"+Looks", "ignored", 2}, 0);
-    EXPECT_TRUE(heading.heading);
+    EXPECT_FALSE(heading.heading);
     EXPECT_TRUE(heading.bold);
-    EXPECT_EQ(heading.text, "Looks");
+    EXPECT_EQ(heading.indent, 0);
+    EXPECT_EQ(heading.text, "+Looks");
     EXPECT_TRUE(CellLook({"+Looks", "ignored", 2}, 1).heading);
     EXPECT_EQ(CellLook({"+Looks", "ignored", 2}, 1).text, "");
 
@@ -97,7 +99,7 @@ TEST(DataGridLook, HeadingsIndentsAndValues)
 TEST_F(DataGridTest, ModelFollowsTheTable)
 {
     ASSERT_EQ(grid->RowCount(), 4);
-    EXPECT_EQ(grid->model()->index(0, 0).data().toString(), QStringLiteral("General"));
+    EXPECT_EQ(grid->model()->index(0, 0).data().toString(), QStringLiteral("+General"));
     EXPECT_EQ(grid->model()->index(2, 1).data().toString(), QStringLiteral("two"));
 
     table.AppendRow("delta", "4", 2);
@@ -145,6 +147,18 @@ TEST_F(DataGridTest, ModelFollowsTheTable)
     table.Post();
     EXPECT_EQ(grid->RowCount(), 7);
     EXPECT_EQ(table.Rows().back().name, "new");
+    // One inserted shows, and is posted, in front of the current row.
+    table.MoveTo(2);
+    table.Insert();
+    table.SetName("inserted");
+    EXPECT_EQ(NameAt(2), "inserted");
+    EXPECT_EQ(NameAt(3), "beta");
+    EXPECT_EQ(grid->CurrentRow(), 2);
+    table.Post();
+    EXPECT_EQ(table.Rows()[2].name, "inserted");
+    EXPECT_EQ(table.CurrentIndex(), 2);
+    EXPECT_EQ(grid->CurrentRow(), 2);
+    EXPECT_EQ(grid->RowCount(), 8);
 
     table.Clear();
     EXPECT_EQ(grid->RowCount(), 0);
@@ -310,10 +324,52 @@ TEST_F(DataGridTest, ReadOnlyRowsHeadingsAndGrid)
     EXPECT_EQ(table.GetState(), State::Browse);
     EXPECT_TRUE(grid->ButtonRect(2).isEmpty());
 
+    // An ellipsis that only opens something elsewhere stays; one with typing goes.
+    grid->RowEditor = [](const TPropertyRow& r) {
+        return TRowEditor{TRowEditor::Style::Ellipsis, {}, r.name == "gamma"};
+    };
+    grid->RefreshEditor();
+    EXPECT_EQ(grid->EditorFor(2).style, TRowEditor::Style::Ellipsis);
+    EXPECT_EQ(grid->EditorFor(3).style, TRowEditor::Style::None);
+    EXPECT_FALSE(grid->ButtonRect(2).isEmpty());
+    EXPECT_TRUE(grid->ClickEllipsis());
+    EXPECT_FALSE(grid->StartEdit("k"));
+
+    grid->RowEditor = nullptr;
     grid->SetReadOnly(false);
     EXPECT_TRUE(grid->StartEdit("k"));
     EXPECT_TRUE(grid->CommitEdit());
     EXPECT_EQ(table.Rows()[2].value, "k");
+}
+
+TEST_F(DataGridTest, NameColumnIsDraggedWithinItsLimits)
+{
+    EXPECT_EQ(grid->NameColumnMin(), 70);
+    EXPECT_EQ(grid->NameColumnMax(), 100);
+    grid->setColumnWidth(0, 70);
+    const int y = CellAt(*grid, 2, 0).y();
+    auto drag = [&](int from, int to) {
+        Mouse(*grid, QEvent::MouseButtonPress, {from, y});
+        QMouseEvent move(QEvent::MouseMove, QPointF(to, y), grid->viewport()->mapToGlobal(QPointF(to, y)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(grid->viewport(), &move);
+        Mouse(*grid, QEvent::MouseButtonRelease, {to, y});
+    };
+    EXPECT_FALSE(grid->OnNameColumnEdge({40, y}));
+    ASSERT_TRUE(grid->OnNameColumnEdge({71, y}));
+    drag(71, 90);
+    EXPECT_EQ(grid->columnWidth(0), 89);
+    drag(grid->columnWidth(0), 300);
+    EXPECT_EQ(grid->columnWidth(0), 100);
+    drag(grid->columnWidth(0) + 1, 5);
+    EXPECT_EQ(grid->columnWidth(0), 70);
+    // Taking the edge neither moves the current row nor starts an edit.
+    EXPECT_EQ(table.CurrentIndex(), 0);
+    EXPECT_EQ(table.GetState(), State::Browse);
+
+    grid->SetNameColumnRange(20, 200);
+    drag(grid->columnWidth(0), 150);
+    EXPECT_EQ(grid->columnWidth(0), 150);
 }
 
 TEST_F(DataGridTest, PickListOffersTheChoices)
@@ -470,6 +526,12 @@ TEST_F(DataGridTest, Screenshot)
     const QImage shot = grid->grab().toImage();
     ASSERT_FALSE(shot.isNull());
     EXPECT_TRUE(shot.save(QStringLiteral(KESTRUNE_BUILD_DIR "/tests/datagrid.png")));
+    // A heading's name keeps its own cell; its value cell is the bar.
+    EXPECT_EQ(grid->columnSpan(0, 0), 1);
+    const QRect bar = grid->visualRect(grid->model()->index(0, 1)).translated(grid->viewport()->pos());
+    EXPECT_EQ(shot.pixel(bar.center() + QPoint(0, 3)), grid->palette().color(QPalette::Button).rgb());
+    EXPECT_EQ(shot.pixel(bar.center().x(), bar.top()), grid->palette().color(QPalette::Light).rgb());
+    EXPECT_EQ(shot.pixel(bar.right(), bar.center().y()), grid->palette().color(QPalette::Dark).rgb());
 
     // The read-only look: the caller's colours fill the cells.
     grid->SetColours(QColor(0xF0, 0xF0, 0xF0), Qt::black);

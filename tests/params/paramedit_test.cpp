@@ -301,6 +301,41 @@ TEST_F(ParamEditTest, PostedRowIsSortedIntoPlaceAndStaysCurrent)
     EXPECT_TRUE(dialogs.Errors.empty());
 }
 
+TEST_F(ParamEditTest, AddInsertsAtTheCurrentRowAndPostingSortsItIn)
+{
+    form.BeginEdit(&list, "Game parameters", "startMap");
+    form.Add();
+    // Shown in front of the row that was current, as the current row.
+    EXPECT_EQ(form.Table().InsertIndex(), 2);
+    ASSERT_EQ(form.Grid->RowCount(), 5);
+    EXPECT_EQ(form.Grid->CurrentRow(), 2);
+    EXPECT_EQ(form.Grid->RowAt(3)->name, "startMap");
+    form.TypeName("zone");
+    form.TypeValue("9");
+    EXPECT_EQ(form.Grid->RowAt(2)->name, "zone");
+    ASSERT_TRUE(form.ConfirmRow());
+    EXPECT_EQ(Rows(form.Table()), (Pairs{{"Gold", "100"},
+                                         {"lives", "3"},
+                                         {"startMap", "level1"},
+                                         {"title", "The Keep"},
+                                         {"zone", "9"}}));
+    EXPECT_EQ(form.Table().CurrentIndex(), 4);
+    EXPECT_EQ(form.Grid->CurrentRow(), 4);
+
+    // An added row left without a name goes, and the row it stood before is current again.
+    ASSERT_TRUE(form.Table().Locate(TPropertyTable::Field::Name, "lives"));
+    form.Add();
+    form.ConfirmRow();
+    EXPECT_EQ(dialogs.Errors, (std::vector<std::string>{"Field name must have a value!"}));
+    EXPECT_EQ(form.Table().Name(), "lives");
+    form.FinishEdit();
+    EXPECT_EQ(Entries(list), (Pairs{{"Gold", "100"},
+                                    {"lives", "3"},
+                                    {"startMap", "level1"},
+                                    {"title", "The Keep"},
+                                    {"zone", "9"}}));
+}
+
 TEST_F(ParamEditTest, EmptyNameIsRefusedAndTheRowRemoved)
 {
     form.BeginEdit(&list, "Game parameters");
