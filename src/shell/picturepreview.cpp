@@ -1,5 +1,7 @@
 #include "shell/picturepreview.h"
 
+#include "model/picture.h"
+
 #include <QPainter>
 #include <QPen>
 
@@ -18,10 +20,30 @@ void TPicturePreview::SetPicture(const QImage& picture, std::optional<TFootprint
     update();
 }
 
+void TPicturePreview::ShowFile(const std::string& path, std::optional<TFootprint> footprint)
+{
+    if (path.empty()) {
+        Clear();
+        return;
+    }
+    if (path != file_ || picture_.isNull()) {
+        const std::unique_ptr<QImage> picture = DecodePictureFile(path);
+        if (!picture) {
+            Clear();
+            return;
+        }
+        picture_ = *picture;
+        file_ = path;
+    }
+    footprint_ = footprint;
+    update();
+}
+
 void TPicturePreview::Clear()
 {
     picture_ = QImage();
     footprint_.reset();
+    file_.clear();
     update();
 }
 

@@ -41,12 +41,14 @@ std::optional<TFootprint> FootprintOf(const std::string& description, const std:
     TFootprint f;
     f.Width = *w;
     f.Height = *h;
+    // X is all of the text between the first and the second ",", Y what
+    // follows the second up to a "|".
     const size_t first = value.find(',');
     if (first != std::string::npos) {
         const size_t second = value.find(',', first + 1);
         const std::string xs = value.substr(first + 1, second == std::string::npos ? std::string::npos
                                                                                    : second - first - 1);
-        const std::optional<int> ox = Integer(xs.substr(0, xs.find('|')));
+        const std::optional<int> ox = Integer(xs);
         if (ox) {
             f.OffsetX = *ox;
             if (second != std::string::npos) {
@@ -381,7 +383,9 @@ TEventList* TPropertyGrid::KeyWordsList() const
 
 void TPropertyGrid::Ellipsis(const std::function<std::string(const std::string&)>& editText)
 {
-    if (readOnly_ || !Table.Current())
+    // An event opens in the code editor also from a read-only grid (the
+    // events of definitions in edit mode); nothing else changes there.
+    if ((readOnly_ && tab_ != Tab::Events) || !Table.Current())
         return;
     const std::string name = Table.Name();
     const std::string value = Table.Value();

@@ -117,8 +117,8 @@ public:
     // The definition of a row of the shown parameters, or none.
     TField* FieldOf(const std::string& rowName) const;
     // The ellipsis button of the current row: on the events tab the code
-    // editor opens the event; the picture chooser for a picture row,
-    // otherwise the larger text editor given here.
+    // editor opens the event (also when the grid is read-only); the picture
+    // chooser for a picture row, otherwise the larger text editor given here.
     void Ellipsis(const std::function<std::string(const std::string&)>& editText);
     // The picture file a picture row of the shown element names, for the
     // Lib-mode preview: below the element's base folder, else below the data

@@ -1,9 +1,12 @@
 #include "controls/datagrid.h"
 #include "model/project.h"
+#include "shell/picturepreview.h"
 #include "shell/propertygrid.h"
 #include "shell_test_util.h"
 
 #include <gtest/gtest.h>
+
+#include <QImage>
 
 namespace kestrune::test {
 namespace {
@@ -23,6 +26,12 @@ public:
     void ListPlacements() override { ++placements; }
     void MapResized() override { ++resized; }
     void MoveSelectedNode(const std::string& parent) override { moves.push_back(parent); }
+    std::vector<std::string> openedEvents;
+    std::string CodeOpenEvent(TListedItem*, const std::string& name) override
+    {
+        openedEvents.push_back(name);
+        return "Say(\"open\");";
+    }
 };
 
 class Grid : public ::testing::Test {
@@ -101,6 +110,24 @@ TEST_F(Grid, DefinitionsAreReadOnlyOutsideLibModeAndSharedOnesInIt)
     grid.ShowElement(own);
     EXPECT_FALSE(grid.ReadOnly());
     EXPECT_EQ(grid.Caption(), "1monsterDef ");
+
+    // Read-only, the ellipsis still opens a definition's event, and nothing else.
+    project.LibMode = false;
+    grid.ShowElement(rat);
+    ASSERT_TRUE(grid.ReadOnly());
+    bool edited = false;
+    grid.Ellipsis([&](const std::string& text) {
+        edited = true;
+        return text;
+    });
+    EXPECT_FALSE(edited);
+    EXPECT_TRUE(dialogs.Questions.empty());
+    grid.SetTab(TPropertyGrid::Tab::Events);
+    ASSERT_NE(grid.Table.Current(), nullptr);
+    const std::string event = grid.Table.Name();
+    grid.Ellipsis(nullptr);
+    EXPECT_EQ(host.openedEvents, (std::vector<std::string>{event}));
+    EXPECT_EQ(grid.Table.Value(), "Say(\"open\");");
 }
 
 TEST_F(Grid, OneGroupOpenAtATime)
@@ -217,6 +244,11 @@ TEST(GridDisplay, FootprintAndShownValues)
     ASSERT_TRUE(none);
     EXPECT_EQ(none->OffsetX, 0);
     EXPECT_EQ(none->OffsetY, 0);
+    // X is all of the text between the two commas.
+    const auto barred = FootprintOf("16x16", "a.png,4|2,8");
+    ASSERT_TRUE(barred);
+    EXPECT_EQ(barred->OffsetX, 0);
+    EXPECT_EQ(barred->OffsetY, 0);
     std::string value;
     for (int i = 0; i < 12; ++i)
         value += "0123456789\r\n";
@@ -255,6 +287,35 @@ TEST_F(Grid, EllipsisChoosesPicturesRelativeToTheirFolderAndEditsOtherText)
     grid.Ellipsis([](const std::string& text) { return text + "\r\nmore"; });
     EXPECT_EQ(grid.Table.GetState(), TPropertyTable::State::Browse);
     EXPECT_EQ(grid.Table.Value().substr(grid.Table.Value().size() - 6), "\r\nmore");
+}
+
+} // namespace
+} // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+// Rows naming the file already shown still set their own footprint.
+TEST(GridDisplay, PreviewSetsTheFootprintOfEveryPictureRow)
+{
+    TempDir dir;
+    const std::string file = (dir.Path() / "door.png").string();
+    QImage picture(40, 20, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(picture.save(QString::fromStdString(file)));
+    TPicturePreview preview;
+    preview.resize(100, 100);
+    preview.ShowFile(file, FootprintOf("32x48", "door.png,4,8"));
+    EXPECT_EQ(preview.PictureRect(), QRect(30, 40, 40, 20));
+    EXPECT_EQ(preview.FootprintRect(), QRect(26, 32, 32, 48));
+    preview.ShowFile(file, FootprintOf("32x48", "door.png,-2,0"));
+    EXPECT_EQ(preview.FootprintRect(), QRect(32, 40, 32, 48));
+    preview.ShowFile(file, std::nullopt);
+    EXPECT_TRUE(preview.FootprintRect().isEmpty());
+    EXPECT_EQ(preview.ShownFile(), file);
+    preview.ShowFile((dir.Path() / "missing.png").string(), FootprintOf("32x48", ""));
+    EXPECT_FALSE(preview.HasPicture());
+    EXPECT_EQ(preview.ShownFile(), "");
 }
 
 } // namespace
