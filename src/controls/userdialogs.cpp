@@ -1,5 +1,7 @@
 #include "controls/userdialogs.h"
 
+#include "controls/picturedialog.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -55,9 +57,10 @@ namespace kestrune {
 
 std::optional<std::string> QtUserDialogs::OpenPicture(const std::string& title, const std::string& folder)
 {
-    const QString filter = QStringLiteral(
-        "All (*.jpg *.jpeg *.gif *.png);;JPEG Image File (*.jpg);;JPEG Image File (*.jpeg);;GIF (*.gif);;PNG (*.png)");
-    const QString file = QFileDialog::getOpenFileName(parent_, ToQ(title), ToQ(folder), filter);
+    TPictureDialog dialog(parent_, ToQ(title), ToQ(folder));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString file = dialog.selectedFiles().constFirst();
     if (file.isEmpty())
         return std::nullopt;
     return file.toLocal8Bit().toStdString();
