@@ -72,8 +72,14 @@ void TMapGestures::PressCell(Source source, Qt::MouseButton button, int px, int 
     map->SelY = y;
     map->SelSide = side;
     const bool moved = x != oldX || y != oldY;
-    if (kind >= 5 && kind <= 7 && moved)
+    if (kind >= 5 && kind <= 7 && moved) {
         ListPlacements();
+    } else if (kind == 6 && button == Qt::RightButton && source == Source::Mouse &&
+               std::find(placements_.begin(), placements_.end(), project_.SelectedElement) == placements_.end()) {
+        // A right press starts a stretch: on the selected cell too, the
+        // monster lying there is the one shown and stretched.
+        ListPlacements();
+    }
     const int slot = map->SelectedSlot(kind);
     if (slot >= 0) {
         TMapCell& cell = map->Cell(x, y);

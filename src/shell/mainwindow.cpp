@@ -51,6 +51,7 @@
 #include <QStyle>
 #include <QUndoStack>
 #include <QUndoView>
+#include <QWheelEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -389,21 +390,92 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() & Qt::ControlModifier)
             return QMainWindow::eventFilter(watched, event);
-        const bool shift = key->modifiers() & Qt::ShiftModifier;
-        switch (key->key()) {
-        case Qt::Key_Up: gestures_->MoveCursor(0, 1, -1, shift); return true;
-        case Qt::Key_Down: gestures_->MoveCursor(0, -1, -1, shift); return true;
-        case Qt::Key_Left: gestures_->MoveCursor(-1, 0, -1, shift); return true;
-        case Qt::Key_Right: gestures_->MoveCursor(1, 0, -1, shift); return true;
-        case Qt::Key_Home: gestures_->MoveCursor(0, 0, 0, shift); return true;
-        case Qt::Key_PageUp: gestures_->MoveCursor(0, 0, 1, shift); return true;
-        case Qt::Key_PageDown: gestures_->MoveCursor(0, 0, 2, shift); return true;
-        case Qt::Key_End: gestures_->MoveCursor(0, 0, 3, shift); return true;
-        case Qt::Key_Delete: gestures_->DeletePlacement(); return true;
-        default: break;
+        if (CursorKey(*key))
+            return true;
+        if (key->key() == Qt::Key_Delete) {
+            gestures_->DeletePlacement();
+            return true;
         }
     }
+    if (watched == tree_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // The tree would expand and collapse with "+" and "-": a press on
+        // the map gives it the focus, and the keys zoom the map instead.
+        if (ZoomKey(*key))
+            return true;
+        // In the painting kinds the "Elements" list is not shown: Shift with
+        // the cursor keys paints from the tree (plain keys still walk it).
+        const int kind = project_->CurrentKind;
+        if (kind >= 1 && kind <= 4 && !project_->LibMode && key->modifiers() == Qt::ShiftModifier &&
+            CursorKey(*key))
+            return true;
+    }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool TForm1::CursorKey(const QKeyEvent& key)
+{
+    const bool shift = key.modifiers() & Qt::ShiftModifier;
+    switch (key.key()) {
+    case Qt::Key_Up: gestures_->MoveCursor(0, 1, -1, shift); return true;
+    case Qt::Key_Down: gestures_->MoveCursor(0, -1, -1, shift); return true;
+    case Qt::Key_Left: gestures_->MoveCursor(-1, 0, -1, shift); return true;
+    case Qt::Key_Right: gestures_->MoveCursor(1, 0, -1, shift); return true;
+    case Qt::Key_Home: gestures_->MoveCursor(0, 0, 0, shift); return true;
+    case Qt::Key_PageUp: gestures_->MoveCursor(0, 0, 1, shift); return true;
+    case Qt::Key_PageDown: gestures_->MoveCursor(0, 0, 2, shift); return true;
+    case Qt::Key_End: gestures_->MoveCursor(0, 0, 3, shift); return true;
+    default: return false;
+    }
+}
+
+bool TForm1::ZoomKey(const QKeyEvent& key)
+{
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+        return false;
+    if (key.text() == QLatin1String("+")) {
+        SetZoom(project_->Zoom + 1);
+        return true;
+    }
+    if (key.text() == QLatin1String("-")) {
+        SetZoom(project_->Zoom - 1);
+        return true;
+    }
+    return false;
+}
+
+void TForm1::WheelStep(int step)
+{
+    // With the code editor's list or text focused the wheel steps
+    // through its entries.
+    if (windows_.CodeEdit->PaneHasFocus()) {
+        windows_.CodeEdit->WheelStep(-step);
+        return;
+    }
+    // Outside Lib mode the wheel steps through the maps of the chooser.
+    if (project_->LibMode || mapChooser_->count() == 0)
+        return;
+    const int index = std::clamp(mapChooser_->currentIndex() + step, 0, mapChooser_->count() - 1);
+    if (index != mapChooser_->currentIndex()) {
+        mapChooser_->setCurrentIndex(index);
+        browser_->ChooseMap(index);
+    }
+}
+
+void TForm1::wheelEvent(QWheelEvent* event)
+{
+    // A wheel that no control took: over a panel, a title, a tool bar, or
+    // at the end of a list that scrolls. The map view takes its own wheel
+    // (the same step); lists, the grid and the code text scroll with it,
+    // and a turn past their end steps nothing.
+    event->accept();
+    for (QWidget* w = childAt(event->position().toPoint()); w && w != this; w = w->parentWidget())
+        if (qobject_cast<QAbstractScrollArea*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
+            qobject_cast<QComboBox*>(w) || qobject_cast<QTabBar*>(w))
+            return;
+    const int delta = event->angleDelta().y();
+    if (delta != 0)
+        WheelStep(delta < 0 ? 1 : -1);
 }
 
 void TForm1::ReleaseRepaint() { mapArea_->ReleaseRepaint(); }
@@ -808,6 +880,7 @@ void TForm1::BuildPanels()
     left->addWidget(mapChooser_);
     tree_ = new QTreeWidget(leftPanel_);
     tree_->setHeaderHidden(true);
+    tree_->installEventFilter(this);
     left->addWidget(tree_, 1);
 
     // Right side: the visual area above the code area.
@@ -903,22 +976,7 @@ void TForm1::BuildPanels()
         step.Redo = [set, after] { set(after); };
         session_.Record(std::move(step));
     };
-    mapArea_->OnWheelStep = [this](int step) {
-        // With the code editor's list or text focused the wheel steps
-        // through its entries.
-        if (windows_.CodeEdit->PaneHasFocus()) {
-            windows_.CodeEdit->WheelStep(-step);
-            return;
-        }
-        // Outside Lib mode the wheel steps through the maps of the chooser.
-        if (project_->LibMode || mapChooser_->count() == 0)
-            return;
-        const int index = std::clamp(mapChooser_->currentIndex() + step, 0, mapChooser_->count() - 1);
-        if (index != mapChooser_->currentIndex()) {
-            mapChooser_->setCurrentIndex(index);
-            browser_->ChooseMap(index);
-        }
-    };
+    mapArea_->OnWheelStep = [this](int step) { WheelStep(step); };
     mapView_->OnPress = [this](int px, int py, Qt::MouseButton button) {
         if (project_->LibMode && button != Qt::MiddleButton) {
             FocusTree();
@@ -1297,14 +1355,8 @@ bool TForm1::PaintFloors() const { return paintFloorsAction_->isChecked(); }
 
 void TForm1::keyPressEvent(QKeyEvent* event)
 {
-    if (event->text() == QLatin1String("+")) {
-        SetZoom(project_->Zoom + 1);
+    if (ZoomKey(*event))
         return;
-    }
-    if (event->text() == QLatin1String("-")) {
-        SetZoom(project_->Zoom - 1);
-        return;
-    }
     QMainWindow::keyPressEvent(event);
 }
 

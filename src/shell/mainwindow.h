@@ -30,6 +30,7 @@ class QMimeData;
 class QScrollArea;
 class QSpinBox;
 class QSplitter;
+class QWheelEvent;
 class QTabBar;
 class QToolBar;
 class QToolButton;
@@ -234,10 +235,18 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    // One wheel step: the code pane's entries while it has the focus,
+    // otherwise (outside Lib mode) the map chooser.
+    void WheelStep(int step);
+    // "+" and "-" typed anywhere but in a control that edits text.
+    bool ZoomKey(const QKeyEvent& key);
+    // The cursor keys of the "Elements" list; false when the key is another.
+    bool CursorKey(const QKeyEvent& key);
     void BuildMenus();
     void BuildBigToolbar();
     void BuildPanels();

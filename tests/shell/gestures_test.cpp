@@ -150,8 +150,11 @@ TEST_F(Gestures, MonstersDropAndStretchFromTheirTopLeftCorner)
     EXPECT_EQ(map->SelY, 6);
     ASSERT_EQ(g.Placements().size(), 1u); // listed and shown
     EXPECT_EQ(host.shown, m);
-    g.LastCellX = 4;
-    g.LastCellY = 6;
+    // The definition chosen again in the tree: a right press on the
+    // monster's own (selected) cell starts the stretch at once.
+    host.ShowElement(p.MonsterDefs->Element(0));
+    Click(4, 6, Qt::RightButton);
+    EXPECT_EQ(host.shown, m);
     Drag(5, 7, Qt::RightButton);
     Drag(6, 7, Qt::RightButton);
     EXPECT_EQ(m->Area(), (TCellRect{4, 6, 6, 7}));

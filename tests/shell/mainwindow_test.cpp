@@ -16,6 +16,8 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QWheelEvent>
 #include <QComboBox>
 #include <QLabel>
 #include <QSpinBox>
@@ -310,6 +312,42 @@ TEST_F(Editor, ZoomAndKindsFollowEveryControl)
     EXPECT_TRUE(main().MenuAction("Mon&sters")->isChecked());
     main().SetLibMode(true);
     EXPECT_EQ(main().KindButton(0)->text(), QStringLiteral("Game"));
+    main().SetLibMode(false);
+
+    // "+" and "-" reach the zoom also when the tree has the focus (as after
+    // every press on the map); the tree would expand and collapse with them.
+    auto key = [this](int code, Qt::KeyboardModifiers mods, const QString& text) {
+        QKeyEvent press(QEvent::KeyPress, code, mods, text);
+        QCoreApplication::sendEvent(main().ElementTree(), &press);
+    };
+    key(Qt::Key_Plus, Qt::NoModifier, QStringLiteral("+"));
+    EXPECT_EQ(main().Zoom(), 3);
+    key(Qt::Key_Minus, Qt::NoModifier, QStringLiteral("-"));
+    EXPECT_EQ(main().Zoom(), 2);
+
+    // The wheel over a part of the window that does not scroll steps the maps.
+    main().show();
+    QCoreApplication::processEvents();
+    const int before = main().MapChooser()->currentIndex();
+    const QPoint over = main().StatusText()->mapTo(&main(), QPoint(5, 5));
+    QWheelEvent wheel(over, main().mapToGlobal(over), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&main(), &wheel);
+    EXPECT_TRUE(wheel.isAccepted());
+    EXPECT_EQ(main().MapChooser()->currentIndex(), std::min(before + 1, main().MapChooser()->count() - 1));
+    main().hide();
+
+    // In a painting kind, Shift with the cursor keys paints from the tree.
+    main().SelectKind(2);
+    TMap* map = main().Proj().Maps->MapAt(0);
+    main().Browser().ShowMap(map);
+    main().Browser().SelectByIndex(0);
+    map->SelX = 0;
+    map->SelY = 0;
+    map->Cell(1, 0).Floor() = 0;
+    key(Qt::Key_Right, Qt::ShiftModifier, QString());
+    EXPECT_EQ(map->SelX, 1);
+    EXPECT_EQ(map->Cell(1, 0).Floor(), 1);
 }
 
 TEST_F(Editor, Screenshot)
