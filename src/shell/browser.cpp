@@ -389,7 +389,8 @@ void TElementBrowser::SelectKind(int kind)
     const bool lib = project_.LibMode;
     treeDrag_ = !lib && kind >= 5;
     RebuildTree();
-    host_.SetElementPanelVisible(kind == 5 || kind == 6 || project_.PreviewPictures);
+    // NPCs have neither placements listed nor a preview: no empty panel.
+    host_.SetElementPanelVisible(kind == 5 || kind == 6 || (project_.PreviewPictures && kind != 7));
     const bool editing = lib || kind == 0 || kind == 7;
     // The map list has nothing to make a new element of in Lib mode.
     host_.SetEditButtonsEnabled(editing && !(lib && kind == 0), editing, editing);

@@ -216,11 +216,6 @@ void TForm1::BuildPropertyPanel(QWidget* panel)
         UpdatePropertyPanel();
     });
     tabRow->addWidget(propertyTabs_, 1);
-    keyWordsButton_ = new QToolButton(panel);
-    keyWordsButton_->setText(QStringLiteral("Key Words"));
-    keyWordsButton_->setVisible(false);
-    connect(keyWordsButton_, &QToolButton::clicked, this, [this] { OpenKeyWords(); });
-    tabRow->addWidget(keyWordsButton_);
     properties->addLayout(tabRow);
 
     auto* toolRow = new QHBoxLayout();
@@ -238,8 +233,17 @@ void TForm1::BuildPropertyPanel(QWidget* panel)
     connect(rename, &QAction::triggered, this, [this] { grid_->RenameRow(); });
     gridButtons_ = {add, remove, rename};
     toolRow->addWidget(tools);
+    tools->setMinimumWidth(tools->sizeHint().width()); // never folded into a menu
     gridCaption_ = new QLabel(panel);
+    gridCaption_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // gives way first
     toolRow->addWidget(gridCaption_, 1);
+    // On the tool row rather than beside the tabs, so that both tabs stay
+    // in view in the narrow column.
+    keyWordsButton_ = new QToolButton(panel);
+    keyWordsButton_->setText(QStringLiteral("Key Words"));
+    keyWordsButton_->setVisible(false);
+    connect(keyWordsButton_, &QToolButton::clicked, this, [this] { OpenKeyWords(); });
+    toolRow->addWidget(keyWordsButton_);
     properties->addLayout(toolRow);
 
     gridView_ = new TDataGrid(panel);
@@ -306,19 +310,9 @@ void TForm1::GridRowChanged()
     const TField* field = grid_->FieldOf(row->name);
     const auto* pictureField = dynamic_cast<const TPictureField*>(field);
     const std::string file = grid_->CurrentPreviewFile();
-    if (file.empty()) {
-        picturePreview_->Clear();
-        lastPreviewed_.clear();
-    } else if (file != lastPreviewed_) {
-        const std::unique_ptr<QImage> picture = DecodePictureFile(file);
-        if (picture) {
-            picturePreview_->SetPicture(*picture, FootprintOf(pictureField->Description, row->value));
-            lastPreviewed_ = file;
-        } else {
-            picturePreview_->Clear();
-            lastPreviewed_.clear();
-        }
-    }
+    // The file is loaded when it changes; the row's footprint is set every time.
+    picturePreview_->ShowFile(file, file.empty() ? std::nullopt
+                                                 : FootprintOf(pictureField->Description, row->value));
     status_->setText(ToQ("[" + row->name + "]" + (field ? "  " + field->Description : std::string())));
 }
 
@@ -594,7 +588,6 @@ void TForm1::SetWorkingMode(bool lib)
         }
     } else {
         picturePreview_->Clear();
-        lastPreviewed_.clear();
     }
 }
 

@@ -212,6 +212,8 @@ public:
     TMapArea* MapArea() const { return mapArea_; }
     TMapView* MapView() const { return mapView_; }
     QWidget* ElementPanel() const { return elementPanel_; }
+    QTabBar* PropertyTabs() const { return propertyTabs_; }
+    QToolButton* KeyWordsButton() const { return keyWordsButton_; }
     QWidget* PropertyPanel() const { return propertyPanel_; }
     QWidget* VisualArea() const { return visualArea_; }
     QWidget* CodeArea() const { return codeArea_; }
@@ -332,7 +334,6 @@ private:
     QLabel* preview_ = nullptr;
     TMapView* mapView_ = nullptr;
     class TPicturePreview* picturePreview_ = nullptr;
-    std::string lastPreviewed_;
     TDataGrid* gridView_ = nullptr;
     QLabel* gridCaption_ = nullptr;
     QToolButton* keyWordsButton_ = nullptr;

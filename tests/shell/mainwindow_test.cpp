@@ -363,6 +363,18 @@ TEST_F(Editor, Screenshot)
     EXPECT_FALSE(shot.isNull());
     shot.save(QString::fromStdString((fs::path(KESTRUNE_BUILD_DIR) / "tests" / "mainwindow.png").string()));
     main().hide();
+    // NPCs at the design size: no empty panel above the grid, both tabs and
+    // the "Key Words" button in view.
+    main().SelectKind(7);
+    main().show();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(main().ElementPanel()->isVisible());
+    EXPECT_TRUE(main().KeyWordsButton()->isVisible());
+    QTabBar* tabs = main().PropertyTabs();
+    EXPECT_LE(tabs->tabRect(1).right(), tabs->width());
+    main().grab().toImage().save(
+        QString::fromStdString((fs::path(KESTRUNE_BUILD_DIR) / "tests" / "npcs.png").string()));
+    main().hide();
 }
 
 } // namespace
