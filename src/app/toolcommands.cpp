@@ -2,7 +2,9 @@
 
 #include "core/errors.h"
 #include "core/text.h"
+#include "help/functionindex.h"
 #include "model/project.h"
+#include "model/projectcheck.h"
 
 #include <QSaveFile>
 #include <QString>
@@ -23,7 +25,8 @@ const char* const Usage =
     "usage: kestrune-tool resave PROJECT [--def FILE] [--game]\n"
     "       kestrune-tool dump   PROJECT [--def FILE] [--game]\n"
     "       kestrune-tool render PROJECT MAP OUT.png [--def FILE] [--game] [--zoom Z] [--kind K]\n"
-    "                            [--direct] [--no-floors] [--select X,Y,SIDE] [--face RRGGBB]\n";
+    "                            [--direct] [--no-floors] [--select X,Y,SIDE] [--face RRGGBB]\n"
+    "       kestrune-tool check  PROJECT [--def FILE] [--game] [--doc FOLDER] [--json]\n";
 
 // Names a map refers to that the libraries lack resolve to no element; each
 // is reported once.
@@ -49,6 +52,9 @@ struct Options {
     std::string project;
     std::string definitions;
     bool game = false;
+    // check
+    std::string doc;
+    bool json = false;
     // render
     std::string map;
     std::string out;
@@ -89,7 +95,8 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
     }
     o.command = args[0];
     const bool render = o.command == "render";
-    if (o.command != "resave" && o.command != "dump" && !render)
+    const bool check = o.command == "check";
+    if (o.command != "resave" && o.command != "dump" && !render && !check)
         return fail("unknown command \"" + o.command + "\"");
     std::vector<std::string> positional;
     for (size_t i = 1; i < args.size(); ++i) {
@@ -101,6 +108,12 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
             if (!hasValue)
                 return fail("--def needs a file");
             o.definitions = args[++i];
+        } else if (check && a == "--doc") {
+            if (!hasValue)
+                return fail("--doc needs the folder of the QV5Lang help pages");
+            o.doc = args[++i];
+        } else if (check && a == "--json") {
+            o.json = true;
         } else if (render && a == "--direct") {
             o.direct = true;
         } else if (render && a == "--no-floors") {
@@ -297,6 +310,28 @@ bool RenderMap(Project& project, const Options& o, std::ostream& err)
     return true;
 }
 
+// The check command: every problem of the loaded project on out, as lines
+// or as one JSON object; 0 when there is none, 3 when there are.
+int CheckCommand(const Project& project, const TFunctionIndex* functions, bool json, std::ostream& out,
+                 std::ostream& err)
+{
+    TCheckOptions options;
+    options.functions = functions;
+    const std::vector<TProblem> problems = CheckProject(project, options);
+    if (json) {
+        out << ProblemsJson(problems);
+    } else {
+        for (const TProblem& problem : problems)
+            out << ProblemLine(problem) << '\n';
+    }
+    out.flush();
+    if (!out) {
+        err << "kestrune-tool: cannot write the output\n";
+        return 1;
+    }
+    return problems.empty() ? 0 : 3;
+}
+
 } // namespace
 
 std::string JsonString(const std::string& bytes)
@@ -371,6 +406,20 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             err << "The project folder " << o->project << " does not exist.\n";
             return 1;
         }
+        std::optional<TFunctionIndex> functions;
+        if (o->command == "check" && !o->doc.empty()) {
+            if (!fs::is_directory(fs::path(o->doc), ec)) {
+                err << "The help folder " << o->doc << " does not exist.\n";
+                return 1;
+            }
+            functions.emplace();
+            functions->BuildFunctionIndex(fs::path(o->doc));
+            if (functions->FunctionNames().empty()) {
+                err << "The help folder " << o->doc
+                    << " documents no function: it holds no class pages (NAME.class.html) with functions.\n";
+                return 1;
+            }
+        }
         ReportingChooser chooser(err);
         Project project;
         if (!o->definitions.empty())
@@ -378,9 +427,13 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         project.DataEditMode = o->game;
         project.LibMode = o->game;
         project.CurrentKind = o->game ? 1 : 0;
-        project.Chooser = &chooser;
+        // The check asks nothing and reports nothing on its own: names the
+        // libraries lack are problems it lists.
+        project.Chooser = o->command == "check" ? nullptr : &chooser;
         project.FaceColor = o->face;
         project.Load(o->project);
+        if (o->command == "check")
+            return CheckCommand(project, functions ? &*functions : nullptr, o->json, out, err);
         for (const std::string& warning : project.Warnings)
             err << warning << '\n';
         if (o->command == "resave") {

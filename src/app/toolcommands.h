@@ -11,7 +11,8 @@ namespace kestrune {
 class Project;
 
 // Runs the tool with its arguments (without the program name). Returns the
-// exit status: 0 on success, 1 on any failure (the message on err).
+// exit status: 0 on success, 1 on any failure (the message on err); "check"
+// returns 3 when it found problems.
 int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The project as one JSON object (the "dump" command's output).

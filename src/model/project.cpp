@@ -201,6 +201,7 @@ void Project::LoadProjectLibraries(const std::string& folder)
 void Project::LoadMaps(const std::string& folder)
 {
     Maps = std::make_unique<TMapList>(this);
+    RefusedMaps.clear();
     for (TListedList* library : {static_cast<TListedList*>(Walls.get()), static_cast<TListedList*>(Floors.get()),
                                  static_cast<TListedList*>(Ceilings.get()), static_cast<TListedList*>(Objects.get())})
         library->Chooser = Chooser;
@@ -225,6 +226,7 @@ void Project::LoadMaps(const std::string& folder)
             Maps->Add(TMap::LoadFile(path, Maps.get()));
         } catch (const TMapRefused& refused) {
             Warnings.push_back(refused.what());
+            RefusedMaps.push_back({path, refused.what()});
         }
     }
 

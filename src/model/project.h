@@ -72,6 +72,13 @@ public:
     // Problems that did not stop the load (a map file refused), for the
     // caller to show.
     std::vector<std::string> Warnings;
+    // The map files the last LoadMaps refused, each with the warning given
+    // for it (the project check lists them).
+    struct TRefusedFile {
+        std::filesystem::path File;
+        std::string Message;
+    };
+    std::vector<TRefusedFile> RefusedMaps;
     // Told the phase of the load as it begins: "game data from " + the data
     // folder, "game data from " + the project folder, "maps " + the project folder.
     std::function<void(const std::string&)> Progress;

@@ -98,6 +98,46 @@ TEST_F(ToolProject, GameModeEditsTheDataFolder)
     EXPECT_NE(r.out.find("\"gameParams\": null"), std::string::npos);
 }
 
+TEST_F(ToolProject, CheckListsProblemsAsLinesOrJsonAndExitsWithThree)
+{
+    // Both maps name the wall Lost on side 3 of the cell (0, 0); nothing is asked.
+    ToolRun r = Tool({"check", inst.GameFolder(), "--def", Def()});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, "");
+    const std::string lost = ": the map names the wall \"Lost\", which the walls library does not hold (1 wall side; "
+                             "the editor shows the map without it)\n";
+    EXPECT_EQ(r.out, "error missing-element maps/Cellar.map [0,0,3]" + lost + "error missing-element maps/Hall.map [0,0,3]" + lost);
+
+    r = Tool({"check", inst.GameFolder(), "--def", Def(), "--json"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.out.rfind("{\"problems\": [\n  {\"severity\": \"error\", \"kind\": \"missing-element\", "
+                          "\"file\": \"maps/Cellar.map\", \"where\": \"[0,0,3]\", \"message\": \"the map names the wall "
+                          "\\\"Lost\\\"",
+                          0),
+              0u)
+        << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - 5), "}\n]}\n");
+
+    const std::string sample = SourceDir() / "examples" / "game" / "demo.game";
+    const std::string doc = SourceDir() / "examples" / "game" / "qv5lang";
+    r = Tool({"check", sample, "--def", Def(), "--doc", doc});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "");
+    r = Tool({"check", sample, "--json", "--def", Def()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "{\"problems\": []}\n");
+
+    // A project that does not load, a help folder that is not there, options of other commands.
+    EXPECT_EQ(Tool({"check", inst.GameFolder(), "--def", (inst.dir / "none.def").string()}).status, 1);
+    r = Tool({"check", sample, "--def", Def(), "--doc", (inst.dir / "nowhere").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("does not exist"), std::string::npos);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(Tool({"check", sample, "--doc"}).status, 1);
+    EXPECT_EQ(Tool({"check", sample, "--zoom", "2"}).status, 1);
+    EXPECT_EQ(Tool({"dump", sample, "--json"}).status, 1);
+}
+
 TEST_F(ToolProject, FailuresExitWithOneAndWriteNothing)
 {
     const std::string items = ReadFile(inst.DataDef("items.qv5"));
