@@ -19,6 +19,9 @@
 // BM_MakeObjectsOnly makes every object a load makes, copied from a loaded
 // project without reading or parsing: what the data model alone costs.
 //
+// BM_CheckProject runs the project check over the loaded project: without a
+// function index, and with one that documents the functions its scripts call.
+//
 // BM_PeakMemory starts this program once more (a fresh process) to load the
 // project once and reports its peak resident memory against the bytes on disk,
 // and how long that first load in a fresh process took.
@@ -26,10 +29,12 @@
 #include "core/loadsave.h"
 #include "core/parlist.h"
 #include "core/qvstream.h"
+#include "help/functionindex.h"
 #include "model/elements.h"
 #include "model/map.h"
 #include "model/placements.h"
 #include "model/project.h"
+#include "model/projectcheck.h"
 #include "model/recovery.h"
 
 #include <benchmark/benchmark.h>
@@ -631,6 +636,35 @@ void PlainWrite(benchmark::State& state, bool rename)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * inst.SaveBytes));
 }
 
+// The whole check of the loaded project (the load is not timed). With the
+// argument 1 the scripts' calls are looked up in a function index that
+// documents every function they call. Its pictures do not exist, so each
+// element with a picture parameter is one problem.
+void BM_CheckProject(benchmark::State& state)
+{
+    Installation& inst = Inst();
+    const std::unique_ptr<Project> p = LoadProject(inst);
+    TFunctionIndex functions;
+    TCheckOptions options;
+    if (state.range(0)) {
+        const fs::path help = inst.Root / "help";
+        fs::create_directories(help);
+        std::ofstream page(help / "index.class.html", std::ios::binary);
+        for (const char* name : {"has", "say", "sound", "setFlag", "damage", "rnd", "teleport", "give"})
+            page << "<a name=functions." << name << "><b>" << name << "</b> (what)<ul>\r\n";
+        page.close();
+        functions.BuildFunctionIndex(help);
+        options.functions = &functions;
+    }
+    size_t problems = 0;
+    for (auto _ : state) {
+        const std::vector<TProblem> found = CheckProject(*p, options);
+        problems = found.size();
+        benchmark::DoNotOptimize(found.data());
+    }
+    state.counters["problems"] = static_cast<double>(problems);
+}
+
 void BM_PlainWrite(benchmark::State& state) { PlainWrite(state, false); }
 void BM_PlainWriteRename(benchmark::State& state) { PlainWrite(state, true); }
 
@@ -722,6 +756,7 @@ BENCHMARK(BM_SaveProject)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRea
 BENCHMARK(BM_Autosave)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_PlainWriteRename)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_CheckProject)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(BM_PeakMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 int main(int argc, char** argv)
