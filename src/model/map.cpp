@@ -87,7 +87,6 @@ void TMap::InitLists()
 {
     Params = std::make_unique<TMapParList>("map", this);
     Events = std::make_unique<TMapEventsList>("map");
-    Cells.assign(static_cast<size_t>(MaxSize) * MaxSize, TMapCell{});
     Project* p = Proj();
     Items = std::make_unique<TItemList>(p, this);
     Monsters = std::make_unique<TMonstersList>(p, this);
@@ -164,6 +163,9 @@ void TMap::LoadFromBytes(TQVFileStreamBinary& stream, const std::filesystem::pat
         p->MapFileVersion = version;
     SizeX = sizeX;
     SizeY = sizeY;
+    cells_.assign(static_cast<size_t>(sizeX) * static_cast<size_t>(sizeY), TMapCell{});
+    gridX_ = sizeX;
+    gridY_ = sizeY;
     std::vector<uint8_t> column(static_cast<size_t>(sizeY) * RecordSize);
     for (int x = 0; x < sizeX; ++x) {
         const size_t got = stream.Read(column.data(), column.size());
@@ -293,6 +295,20 @@ void TMap::SetSize(int sizeX, int sizeY)
     if (sizeX < 1 || sizeX > MaxSize || sizeY < 1 || sizeY > MaxSize)
         throw KestruneError("A map has 1 to 256 cells a side; the size " + std::to_string(sizeX) + " x " +
                             std::to_string(sizeY) + " is not possible.");
+    if (sizeX > gridX_ || sizeY > gridY_) {
+        GrowGrid(sizeX, sizeY);
+    } else if (sizeX < gridX_ || sizeY < gridY_) {
+        // The cells beyond the new size are let go when they hold nothing;
+        // otherwise they stay, to come back when the map grows again.
+        bool outerEmpty = true;
+        for (int x = 0; x < gridX_ && outerEmpty; ++x)
+            for (int y = x < sizeX ? sizeY : 0; y < gridY_ && outerEmpty; ++y) {
+                const uint8_t* s = Cell(x, y).Slots;
+                outerEmpty = std::all_of(s, s + sizeof Cell(x, y).Slots, [](uint8_t v) { return v == 0; });
+            }
+        if (outerEmpty)
+            Regrid(sizeX, sizeY);
+    }
     SizeX = sizeX;
     SizeY = sizeY;
     ParametersReplaced();
@@ -325,6 +341,7 @@ void TMap::RestoreDerivedState(const std::vector<int32_t>& state)
         return;
     SizeX = state[0];
     SizeY = state[1];
+    GrowGrid(SizeX, SizeY);
     if (!Items)
         return;
     if (state.size() == 2 + 2 * static_cast<size_t>(Items->Count())) {
@@ -334,6 +351,43 @@ void TMap::RestoreDerivedState(const std::vector<int32_t>& state)
         }
     }
     RecountItems();
+}
+
+TMapCell& TMap::CellBeyondGrid(int x, int y)
+{
+    if (x < 0 || y < 0 || x >= MaxSize || y >= MaxSize) {
+        spare_ = TMapCell{};
+        return spare_;
+    }
+    GrowGrid(x + 1, y + 1);
+    return cells_[static_cast<size_t>(x) * static_cast<size_t>(gridY_) + static_cast<size_t>(y)];
+}
+
+const TMapCell& TMap::EmptyCell()
+{
+    static const TMapCell empty;
+    return empty;
+}
+
+void TMap::GrowGrid(int columns, int rows)
+{
+    if (columns > gridX_ || rows > gridY_)
+        Regrid(std::max(columns, gridX_), std::max(rows, gridY_));
+}
+
+void TMap::Regrid(int columns, int rows)
+{
+    if (columns == gridX_ && rows == gridY_)
+        return;
+    std::vector<TMapCell> cells(static_cast<size_t>(columns) * static_cast<size_t>(rows));
+    const int keepX = std::min(columns, gridX_);
+    const int keepY = std::min(rows, gridY_);
+    for (int x = 0; x < keepX; ++x)
+        std::copy_n(&cells_[static_cast<size_t>(x) * static_cast<size_t>(gridY_)], keepY,
+                    &cells[static_cast<size_t>(x) * static_cast<size_t>(rows)]);
+    cells_.swap(cells);
+    gridX_ = columns;
+    gridY_ = rows;
 }
 
 int TMap::SelectedSlot(int kind) const

@@ -68,7 +68,6 @@ public:
     static std::unique_ptr<TMap> LoadBytes(const std::string& bytes, const std::string& fileName, TListedList* owner);
 
     int32_t SizeX = 1, SizeY = 1;
-    std::vector<TMapCell> Cells; // MaxSize x MaxSize, index x * MaxSize + y
     std::unique_ptr<TItemList> Items;
     std::unique_ptr<TMonstersList> Monsters;
     int32_t SelX = 0, SelY = 0, SelSide = 0;
@@ -77,8 +76,25 @@ public:
     // The ending of the file the map came from, as spelled there (".map" for new maps).
     std::string FileExtension = ".map";
 
-    TMapCell& Cell(int x, int y) { return Cells[static_cast<size_t>(x) * MaxSize + static_cast<size_t>(y)]; }
-    const TMapCell& Cell(int x, int y) const { return Cells[static_cast<size_t>(x) * MaxSize + static_cast<size_t>(y)]; }
+    // The cell at (x, y). Every cell of the map is held; a cell beyond the
+    // map's size reads as empty unless it kept content from a larger size.
+    // Writing to a cell beyond the held grid (0 to 255 a side) grows the grid.
+    TMapCell& Cell(int x, int y)
+    {
+        if (InGrid(x, y))
+            return cells_[static_cast<size_t>(x) * static_cast<size_t>(gridY_) + static_cast<size_t>(y)];
+        return CellBeyondGrid(x, y);
+    }
+    const TMapCell& Cell(int x, int y) const
+    {
+        if (InGrid(x, y))
+            return cells_[static_cast<size_t>(x) * static_cast<size_t>(gridY_) + static_cast<size_t>(y)];
+        return EmptyCell();
+    }
+    // The columns and rows of cells held: at least the map's size, more
+    // while cells beyond a smaller size keep content.
+    int GridX() const { return gridX_; }
+    int GridY() const { return gridY_; }
     bool InMap(int x, int y) const { return x >= 0 && y >= 0 && x < SizeX && y < SizeY; }
     TMapCell& SelectedCell() { return Cell(SelX, SelY); }
 
@@ -125,6 +141,23 @@ public:
     static int LayerOfSlot(int slot) { return slot < 4 ? 0 : slot - 3; }
 
 private:
+    bool InGrid(int x, int y) const
+    {
+        return static_cast<unsigned>(x) < static_cast<unsigned>(gridX_) &&
+               static_cast<unsigned>(y) < static_cast<unsigned>(gridY_);
+    }
+    TMapCell& CellBeyondGrid(int x, int y);
+    static const TMapCell& EmptyCell();
+    // Holds columns x rows cells, keeping the content of the cells both grids hold.
+    void Regrid(int columns, int rows);
+    // Grows the grid to hold at least columns x rows cells.
+    void GrowGrid(int columns, int rows);
+
+    // Column by column: cell (x, y) at x * gridY_ + y.
+    std::vector<TMapCell> cells_;
+    int gridX_ = 0, gridY_ = 0;
+    TMapCell spare_; // what writes outside 0 to 255 reach
+
     void DrawMonsterOutlines(TCanvas& canvas, int zoom) const;
     void LoadFromBytes(TQVFileStreamBinary& stream, const std::filesystem::path& path);
     void InitLists();

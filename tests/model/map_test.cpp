@@ -219,6 +219,42 @@ TEST_F(MapFile, SetSizeKeepsOuterCellsInMemoryAndRefusesImpossibleSizes)
     EXPECT_EQ(map.Params->GetValue("sizeY"), "5");
 }
 
+TEST_F(MapFile, GridFollowsTheSizeAndKeepsCellsThroughGrowingAndShrinking)
+{
+    TMap map("M", p.Maps.get(), 1, 1);
+    EXPECT_EQ(map.GridX() * map.GridY(), 1);
+    map.Cell(0, 0).Floor() = 3;
+    map.SetSize(256, 200);
+    EXPECT_EQ(map.Cell(0, 0).Floor(), 3);
+    map.Cell(7, 2).ObjectIndex() = 2;
+    map.Cell(255, 199).Wall(2) = 1;
+
+    // Content beyond the smaller size is held until the map grows again...
+    map.SetSize(8, 3);
+    EXPECT_EQ(map.GridX(), 256);
+    map.SetSize(256, 200);
+    EXPECT_EQ(map.Cell(255, 199).Wall(2), 1);
+    // ...and an empty outside is let go, the cells inside kept.
+    map.Cell(255, 199).Wall(2) = 0;
+    map.SetSize(8, 3);
+    EXPECT_EQ(map.GridX() * map.GridY(), 24);
+    EXPECT_EQ(map.Cell(0, 0).Floor(), 3);
+    EXPECT_EQ(map.Cell(7, 2).ObjectIndex(), 2);
+    EXPECT_EQ(map.Cell(100, 100).Floor(), 0);
+
+    // The file is the one of a map made at that size.
+    TMap fresh("M", p.Maps.get(), 8, 3);
+    fresh.Cell(0, 0).Floor() = 3;
+    fresh.Cell(7, 2).ObjectIndex() = 2;
+    EXPECT_EQ(Save(map), Save(fresh));
+
+    // Undo puts a larger size back: its cells are there to paint.
+    map.RestoreDerivedState({40, 30});
+    map.Cell(39, 29).Floor() = 1;
+    EXPECT_EQ(map.Cell(39, 29).Floor(), 1);
+    EXPECT_EQ(map.Cell(7, 2).ObjectIndex(), 2);
+}
+
 TEST_F(MapFile, OrientationParameterIsClampedAndNonNumbersRefused)
 {
     TMap map("M", p.Maps.get(), 4, 4);
