@@ -6,12 +6,41 @@
 
 #include <QApplication>
 
+#include <iostream>
 #include <string>
 #include <vector>
 
+namespace {
+
+const char* const Help =
+    "usage: kestrune-editor [PROJECT.game] [FOLDER] [/game=DATAFOLDER] [/doc=HELPFOLDER] [/develop]\n"
+    "\n"
+    "Edits the maps, elements and scripts of a Kestrune game project.\n"
+    "  PROJECT.game        opens that project folder\n"
+    "  FOLDER              shows the project selection on that installation folder\n"
+    "  /game=DATAFOLDER    edits the shared game data of a data folder\n"
+    "  /doc=HELPFOLDER     the QV5Lang help pages (default: qv5lang)\n"
+    "  /develop            the start-up window does not stay on top\n"
+    "  --help, --version   print this text or the version, and exit\n";
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    // Answered before the toolkit starts: no display is needed.
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::cout << Help;
+            return 0;
+        }
+        if (a == "--version") {
+            std::cout << "kestrune-editor " KESTRUNE_VERSION "\n";
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(KESTRUNE_VERSION));
     QApplication::setApplicationName(QStringLiteral("Kestrune game editor"));
 
     kestrune::QtUserDialogs realDialogs;

@@ -9,5 +9,9 @@
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "kestrune-tool " KESTRUNE_VERSION "\n";
+        return 0;
+    }
     return kestrune::RunTool(args, std::cout, std::cerr);
 }

@@ -54,7 +54,7 @@ std::string WithSeparator(std::string folder)
     return folder;
 }
 
-Project::Project() : DefinitionFile(fs::path(ExecutableFolder()) / "qv5game.def")
+Project::Project() : DefinitionFile(InstalledFile("qv5game.def"))
 {
     CreateLibraries();
     SetFixedColors();
@@ -74,6 +74,16 @@ std::string Project::ExecutableFolder()
     if (!ec)
         return WithSeparator(exe.parent_path().string());
     return WithSeparator(fs::current_path(ec).string());
+}
+
+fs::path Project::InstalledFile(const std::string& name)
+{
+    const fs::path beside = fs::path(ExecutableFolder()) / name;
+    const fs::path shared = (fs::path(ExecutableFolder()) / ".." / "share" / "kestrune" / name).lexically_normal();
+    std::error_code ec;
+    if (!fs::exists(beside, ec) && fs::exists(shared, ec))
+        return shared;
+    return beside;
 }
 
 void Project::CreateLibraries()
