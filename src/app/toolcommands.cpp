@@ -4,6 +4,8 @@
 #include "core/text.h"
 #include "help/functionindex.h"
 #include "model/project.h"
+#include "model/picture.h"
+#include "model/pngwriter.h"
 #include "model/projectcheck.h"
 
 #include <QSaveFile>
@@ -302,8 +304,12 @@ bool RenderMap(Project& project, const Options& o, std::ostream& err)
     else
         map->DrawArea(canvas, o.kind, all);
 
+    for (const std::string& refused : TPictureStore::Shared().TakeMessages())
+        err << refused << '\n';
+    const std::string png = EncodePng(image);
     QSaveFile file(QString::fromLocal8Bit(o.out.c_str()));
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
+    if (png.empty() || !file.open(QIODevice::WriteOnly) ||
+        file.write(png.data(), static_cast<qint64>(png.size())) != static_cast<qint64>(png.size()) || !file.commit()) {
         err << FormatMessage("Cannot create file %s", o.out) << '\n';
         return false;
     }

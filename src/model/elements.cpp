@@ -2,6 +2,7 @@
 
 #include "core/definitions.h"
 #include "core/qvstream.h"
+#include "model/picture.h"
 #include "model/project.h"
 
 #include <cstring>
@@ -58,7 +59,7 @@ void TPicture::Resolve() const
             last = i;
     }
     if (last >= 0)
-        loads[static_cast<size_t>(last)].project->LoadPictureNow(image_, file);
+        image_ = TPictureStore::Shared().Load(file); // one decode shared by every element naming the file
     const bool missingAfter = last < static_cast<int>(loads.size()) - 1;
     if (!image_ && missingAfter)
         image_ = std::make_unique<QImage>(); // what a load of a missing file leaves

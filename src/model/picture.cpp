@@ -53,13 +53,24 @@ PictureKind KindOfExtension(const std::string& extension)
     return PictureKind::Unknown;
 }
 
+// What the picture store leaves of its budget for the decode under way on
+// this thread, and whether that decode was refused for passing it.
+thread_local std::size_t tBytesLeft = kMaxPictureBytes;
+thread_local bool tPassedBudget = false;
+
 // True when a width x height picture may be decoded at all.
 bool SizeAllowed(long long width, long long height)
 {
     if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide)
         return false;
-    return static_cast<unsigned long long>(width) * static_cast<unsigned long long>(height) * 4 <=
-           kMaxPictureBytes;
+    const unsigned long long bytes = static_cast<unsigned long long>(width) * static_cast<unsigned long long>(height) * 4;
+    if (bytes > kMaxPictureBytes)
+        return false;
+    if (bytes > tBytesLeft) {
+        tPassedBudget = true;
+        return false;
+    }
+    return true;
 }
 
 // A fresh ARGB32 picture, or nullptr when the memory cannot be had.
@@ -643,6 +654,111 @@ std::unique_ptr<QImage> DecodePictureFile(const std::filesystem::path& path)
         return nullptr;
     }
     return DecodePictureBytes(bytes, extension);
+}
+
+// ------------------------------------------------------------- TPictureStore
+
+TPictureStore& TPictureStore::Shared()
+{
+    static TPictureStore store;
+    return store;
+}
+
+std::unique_ptr<QImage> TPictureStore::Load(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    const auto time = std::filesystem::last_write_time(path, ec);
+    const std::uintmax_t size = ec ? 0 : std::filesystem::file_size(path, ec);
+    if (ec)
+        return nullptr;
+    const std::string key = path.lexically_normal().string();
+
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = entries_.find(key);
+    if (found != entries_.end()) {
+        if (found->second.time == time && found->second.size == size)
+            return found->second.refused ? nullptr : std::make_unique<QImage>(found->second.image);
+        held_ -= static_cast<std::size_t>(found->second.image.sizeInBytes()); // the file changed
+        entries_.erase(found);
+    }
+
+    const auto decode = [&] {
+        tBytesLeft = budget_ > held_ ? budget_ - held_ : 0;
+        tPassedBudget = false;
+        std::unique_ptr<QImage> image = DecodePictureFile(path);
+        tBytesLeft = kMaxPictureBytes;
+        return image;
+    };
+    std::unique_ptr<QImage> image = decode();
+    if (!image && tPassedBudget && FreeUnused() > 0)
+        image = decode();
+    const bool passedBudget = !image && tPassedBudget;
+    tPassedBudget = false;
+
+    Entry& entry = entries_[key];
+    entry.time = time;
+    entry.size = size;
+    if (!image) {
+        // Damaged or too large files are not tried again until they change.
+        entry.refused = true;
+        if (passedBudget)
+            messages_.push_back("The picture " + key + " is not shown: decoded, it would take more memory than is " +
+                                "left of the " + std::to_string(budget_ / (1024 * 1024)) +
+                                " MiB that pictures may take together.");
+        return nullptr;
+    }
+    entry.image = *image;
+    held_ += static_cast<std::size_t>(entry.image.sizeInBytes());
+    return image;
+}
+
+std::size_t TPictureStore::FreeUnused()
+{
+    std::size_t freed = 0;
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        // Held by the store alone: no element shows it any more.
+        if (!it->second.refused && it->second.image.isDetached()) {
+            freed += static_cast<std::size_t>(it->second.image.sizeInBytes());
+            it = entries_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    held_ -= freed;
+    return freed;
+}
+
+void TPictureStore::SetBudget(std::size_t bytes)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    budget_ = bytes;
+}
+
+std::size_t TPictureStore::Budget() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return budget_;
+}
+
+std::size_t TPictureStore::BytesHeld() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return held_;
+}
+
+std::vector<std::string> TPictureStore::TakeMessages()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> taken;
+    taken.swap(messages_);
+    return taken;
+}
+
+void TPictureStore::Clear()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.clear();
+    held_ = 0;
 }
 
 } // namespace kestrune

@@ -17,11 +17,13 @@
 #include <zlib.h>
 
 #include "core/test_util.h"
+#include "model/project.h"
 
 namespace kestrune {
 namespace {
 
 using test::TempDir;
+namespace fs = std::filesystem;
 
 // ---------------------------------------------------------------------------
 // Writers for the test pictures, built with the same libraries the decoder uses.
@@ -549,6 +551,54 @@ TEST(Picture, OversizedHeadersAreRefused)
     EXPECT_EQ(DecodePictureBytes(bmp, "bmp"), nullptr);
     bmp.replace(18, 8, test::Bytes("803E0000 80C1FFFF"));
     EXPECT_EQ(DecodePictureBytes(bmp, "bmp"), nullptr);
+}
+
+// Eight item definitions name a GIF of a few bytes whose frame sits on an
+// 8192 x 8192 canvas (256 MiB decoded), three others a small icon.
+TEST(PictureStore, OneDecodeIsSharedAndAPicturePastTheBudgetIsRefusedOnce)
+{
+    TempDir dir;
+    const fs::path items = dir / "images" / "items";
+    fs::create_directories(items);
+    test::WriteFile(items / "vast.gif", WriteGif(8192, 8192, {SolidFrame(1, 1, 1)}));
+    test::WriteFile(items / "ring.gif", WriteGif(16, 16, {SolidFrame(16, 16, 1)}));
+    TPictureStore& store = TPictureStore::Shared();
+    store.Clear();
+    store.TakeMessages();
+    const std::size_t budget = store.Budget();
+    store.SetBudget(64 * 1024);
+
+    Project p;
+    p.LoadingShared = false;
+    p.ProjectFolder = dir.Path().string() + "/";
+    std::vector<TListedItem*> defs;
+    for (int i = 0; i < 11; ++i) {
+        auto* def = static_cast<TListedItem*>(p.ItemDefs->Add(p.ItemDefs->CreateItem()));
+        def->Name = "I" + std::to_string(i);
+        def->ParameterChanged("icon", i < 8 ? "vast.png" : "ring.png");
+        defs.push_back(def);
+    }
+    for (int i = 0; i < 8; ++i)
+        EXPECT_FALSE(defs[i]->Picture) << i;
+    ASSERT_TRUE(defs[8]->Picture);
+    for (int i = 9; i < 11; ++i)
+        EXPECT_EQ(defs[i]->Picture->constBits(), defs[8]->Picture->constBits());
+    EXPECT_EQ(defs[8]->Picture->pixel(3, 3), defs[10]->Picture->pixel(3, 3));
+    EXPECT_EQ(store.BytesHeld(), std::size_t{16 * 16 * 4});
+    const std::vector<std::string> messages = store.TakeMessages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("vast.gif"), std::string::npos);
+
+    // A file changed on disk is decoded again, in the room its old picture leaves.
+    test::WriteFile(items / "ring.gif", WriteGif(8, 8, {SolidFrame(8, 8, 1)}));
+    fs::last_write_time(items / "ring.gif", fs::last_write_time(items / "ring.gif") + std::chrono::seconds(5));
+    defs[9]->ParameterChanged("icon", "ring.png");
+    ASSERT_TRUE(defs[9]->Picture);
+    EXPECT_EQ(defs[9]->Picture->size(), QSize(8, 8));
+    EXPECT_EQ(store.BytesHeld(), std::size_t{8 * 8 * 4});
+
+    store.SetBudget(budget);
+    store.Clear();
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "model_test_util.h"
 
+#include "model/picture.h"
+#include "model/pngwriter.h"
 #include "model/render.h"
 
 #include <gtest/gtest.h>
@@ -377,6 +379,49 @@ TEST_F(Drawing, APartDrawnWithItsOriginMatchesTheWholeDrawing)
                 map->DrawArea(canvas, kind, range);
             EXPECT_EQ(part, whole.copy(c, (map->SizeY - 1 - 3) * c, 2 * c, 3 * c)) << kind << " " << direct;
         }
+}
+
+} // namespace
+} // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+TEST_F(Drawing, PngOfARenderedMapDecodesToItsPixels)
+{
+    map->SetSize(7, 5);
+    std::mt19937 rng(7);
+    for (int x = 0; x < 7; ++x)
+        for (int y = 0; y < 5; ++y) {
+            map->Cell(x, y).Floor() = static_cast<uint8_t>(rng() % 3);
+            map->Cell(x, y).Wall(static_cast<int>(rng() % 4)) = 1;
+        }
+    for (int q = 0; q < 11; ++q)
+        object->PatternCells[q][q] = static_cast<uint8_t>(1 + q);
+    map->Cell(3, 2).ObjectIndex() = 1;
+    Prepare(3);
+    const QImage rendered = Render(4);
+
+    // With alpha too, and a picture of one pixel.
+    QImage translucent(5, 3, QImage::Format_ARGB32);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            translucent.setPixel(x, y, qRgba(x * 50, y * 90, 7, x * 60 + y));
+    QImage dot(1, 1, QImage::Format_RGB32);
+    dot.fill(qRgb(1, 2, 3));
+
+    for (const QImage& image : {rendered, translucent, dot}) {
+        const std::string png = EncodePng(image);
+        ASSERT_FALSE(png.empty());
+        const std::unique_ptr<QImage> ours = DecodePictureBytes(png, "png");
+        QImage theirs;
+        ASSERT_TRUE(theirs.loadFromData(reinterpret_cast<const uchar*>(png.data()), static_cast<int>(png.size()), "PNG"));
+        ASSERT_TRUE(ours);
+        ASSERT_EQ(ours->size(), image.size());
+        EXPECT_EQ(theirs.convertToFormat(QImage::Format_ARGB32), image.convertToFormat(QImage::Format_ARGB32));
+        EXPECT_EQ(*ours, image.convertToFormat(QImage::Format_ARGB32));
+    }
+    EXPECT_TRUE(EncodePng(QImage()).empty());
 }
 
 } // namespace
