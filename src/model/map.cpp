@@ -529,6 +529,19 @@ void TMap::RemovePlacement(TListedItem* placement)
         Monsters->Delete(monster);
 }
 
+std::string RefusedMapsMessage(const std::vector<std::string>& messages, size_t listed)
+{
+    if (messages.size() == 1)
+        return messages.front();
+    std::string text = std::to_string(messages.size()) +
+                       " map files were not loaded; their files are left as they are.\n";
+    for (size_t i = 0; i < messages.size() && i < listed; ++i)
+        text += "\n" + messages[i];
+    if (messages.size() > listed)
+        text += "\n\n... and " + std::to_string(messages.size() - listed) + " more.";
+    return text;
+}
+
 // -------------------------------------------------------------------- TMapList
 
 std::unique_ptr<TLoadSaveItem> TMapList::CreateItem() { return std::make_unique<TMap>("", this, 10, 10); }

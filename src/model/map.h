@@ -163,6 +163,11 @@ private:
     void InitLists();
 };
 
+// One message for the map files a load refused, given the message of each:
+// a single one as it is; more as a count and the first `listed` of them,
+// with how many are left out.
+std::string RefusedMapsMessage(const std::vector<std::string>& messages, size_t listed = 20);
+
 // The maps of a project.
 class TMapList : public TListedList {
 public:

@@ -1267,8 +1267,15 @@ bool TForm1::LoadProject()
         dialogs_.Error(e.what());
         return false;
     }
+    // The refused map files are told in one message, however many there are.
+    std::vector<std::string> refusedMaps;
+    for (const Project::TRefusedFile& refused : p.RefusedMaps)
+        refusedMaps.push_back(refused.Message);
     for (const std::string& warning : p.Warnings)
-        dialogs_.Error(warning);
+        if (std::find(refusedMaps.begin(), refusedMaps.end(), warning) == refusedMaps.end())
+            dialogs_.Error(warning);
+    if (!refusedMaps.empty())
+        dialogs_.Error(RefusedMapsMessage(refusedMaps));
     loaded_ = true;
     return true;
 }

@@ -117,6 +117,36 @@ TEST(ProjectLoad, RefusedMapIsReportedOthersLoadAndItsFileSurvivesSaving)
     EXPECT_EQ(ReadFile(inst.Map("bad.map")), bad);
 }
 
+TEST(ProjectLoad, HundredsOfRefusedMapsMakeOneMessageListingTheFirstTwenty)
+{
+    Installation inst;
+    std::string bad = MapFileBytes(2, 2);
+    bad[6] = 0; // sizeX 0
+    bad[7] = 0;
+    for (int i = 0; i < 300; ++i)
+        WriteFile(inst.Map("broken" + std::to_string(i) + ".map"), bad);
+    WriteFile(inst.Map("good.map"), MapFileBytes(2, 2));
+    auto p = NewProject();
+    p->Load(inst.GameFolder());
+    ASSERT_EQ(p->Maps->Count(), 1);
+    ASSERT_EQ(p->RefusedMaps.size(), 300u);
+    std::vector<std::string> messages;
+    for (const auto& refused : p->RefusedMaps)
+        messages.push_back(refused.Message);
+
+    const std::string text = RefusedMapsMessage(messages);
+    EXPECT_EQ(text.rfind("300 map files were not loaded", 0), 0u) << text;
+    size_t named = 0;
+    for (size_t at = text.find("broken"); at != std::string::npos; at = text.find("broken", at + 1))
+        ++named;
+    EXPECT_EQ(named, 20u);
+    EXPECT_NE(text.find(messages[19]), std::string::npos);
+    EXPECT_EQ(text.find(messages[20]), std::string::npos);
+    EXPECT_NE(text.find("and 280 more."), std::string::npos);
+    // One refused file is told as it is.
+    EXPECT_EQ(RefusedMapsMessage({messages[0]}), messages[0]);
+}
+
 TEST(ProjectLoad, ColoursFileFillsTheUserEntries)
 {
     Installation inst;
