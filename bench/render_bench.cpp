@@ -5,6 +5,7 @@
 
 #include "model/pngwriter.h"
 #include "model/project.h"
+#include "model/region.h"
 #include "model/render.h"
 
 #include <benchmark/benchmark.h>
@@ -117,6 +118,34 @@ void BM_ViewZoom3(benchmark::State& state)
     state.counters["cells"] = static_cast<double>((lastX - firstX + 1) * (rows + 1));
 }
 
+// The repaint after a paste: a 64 x 64 region copied from the corner of the
+// keyed map and pasted in its middle, its cells drawn at zoom 3 as the view
+// redraws them. range(0): browser kind; range(1): direct variant.
+void BM_PastedRegionZoom3(benchmark::State& state)
+{
+    Scene& s = TheScene(true);
+    static bool pasted = false;
+    if (!pasted) {
+        pasted = true;
+        const TRegion region = CopyRegion(s.project, *s.map, {0, 0, 63, 63});
+        PasteRegion(s.project, *s.map, region, 100, 163);
+    }
+    Prepare(s.project, 3);
+    s.project.MapDirectDraw = state.range(1) != 0;
+    const int c = 13 * 3;
+    QImage image(64 * c, 64 * c, QImage::Format_RGB32);
+    TCanvas canvas(image);
+    canvas.SetOrigin(100 * c, (255 - 163) * c);
+    const int kind = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        if (s.project.MapDirectDraw)
+            s.map->DrawAreaDirect(canvas, kind, {100, 163, 100, 163});
+        else
+            s.map->DrawArea(canvas, kind, {100, 163, 100, 163});
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
 
 // A whole map as the tool's render writes it: drawn at zoom 3 (9,984 pixels a
 // side) and encoded as PNG. range(0): 0 the toolkit's own PNG writer at its
@@ -159,5 +188,11 @@ BENCHMARK(BM_ViewZoom3)
     ->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_RenderToPng)->ArgNames({"libpng_up"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Last: the paste changes the keyed map.
+BENCHMARK(BM_PastedRegionZoom3)
+    ->ArgNames({"kind", "direct"})
+    ->Args({4, 0})->Args({1, 0})->Args({4, 1})
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -5,6 +5,7 @@
 #include "core/text.h"
 #include "model/map.h"
 #include "model/placements.h"
+#include "model/region.h"
 
 #include <QPoint>
 #include <QUndoCommand>
@@ -110,6 +111,10 @@ public:
     };
     TCellsCommand(TMapHistory& history, TMap* map, int stroke, Change change)
         : TRecordedCommand(history, map, LayerName(change.slot)), stroke_(stroke), changes_{change}
+    {
+    }
+    TCellsCommand(TMapHistory& history, TMap* map, int stroke, std::vector<Change> changes)
+        : TRecordedCommand(history, map, LayerName(changes.front().slot)), stroke_(stroke), changes_(std::move(changes))
     {
     }
     static QString LayerName(int slot)
@@ -558,6 +563,18 @@ void TMapHistory::CellChanged(TMap* map, int x, int y, int slot, int before, int
         return;
     auto byte = [](int v) { return static_cast<uint8_t>(v); };
     Push(new TCellsCommand(*this, map, stroke_, {byte(x), byte(y), byte(slot), byte(before), byte(after)}));
+}
+
+void TMapHistory::CellsChanged(TMap* map, const std::vector<TRegionCellChange>& changes)
+{
+    auto byte = [](int v) { return static_cast<uint8_t>(v); };
+    std::vector<TCellsCommand::Change> kept;
+    kept.reserve(changes.size());
+    for (const TRegionCellChange& c : changes)
+        if (c.Before != c.After)
+            kept.push_back({byte(c.X), byte(c.Y), byte(c.Slot), byte(c.Before), byte(c.After)});
+    if (!kept.empty())
+        Push(new TCellsCommand(*this, map, stroke_, std::move(kept)));
 }
 
 void TMapHistory::PlacementAdded(TMap* map, TListedItem* placement)

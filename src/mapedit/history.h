@@ -20,6 +20,7 @@ struct TStep;
 class TListedItem;
 class TMap;
 struct TCellRect;
+struct TRegionCellChange;
 
 class TMapHistory {
 public:
@@ -45,6 +46,8 @@ public:
     // follows it) is one step.
     void BeginStroke();
     void CellChanged(TMap* map, int x, int y, int slot, int before, int after);
+    // Many cells of one map changed at once (a region pasted, cleared or filled).
+    void CellsChanged(TMap* map, const std::vector<TRegionCellChange>& changes);
 
     // Placements, recorded after the change was made.
     void PlacementAdded(TMap* map, TListedItem* placement);

@@ -80,6 +80,10 @@ void TMapView::paintEvent(QPaintEvent* event)
     // everything between them along.
     for (const QRect& exposed : event->region())
         PaintCells(painter, exposed);
+    if (OnPaintOverlay) {
+        painter.setClipRegion(event->region());
+        OnPaintOverlay(painter);
+    }
 }
 
 void TMapView::PaintCells(QPainter& painter, const QRect& exposed)

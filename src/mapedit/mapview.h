@@ -40,6 +40,8 @@ public:
     // the map: its size, and who paints it.
     QSize PatternSize;
     std::function<void(TCanvas& canvas)> OnPaintPattern;
+    // Drawn over the map's cells after them (the region outline).
+    std::function<void(QPainter& painter)> OnPaintOverlay;
 
     // Cells drawn by paint events so far (for measuring repaint work).
     long long CellsDrawn = 0;

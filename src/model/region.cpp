@@ -63,8 +63,9 @@ public:
     void U8(uint8_t v) { Bytes.push_back(static_cast<char>(v)); }
     void U32(uint32_t v)
     {
-        for (int i = 0; i < 4; ++i)
-            U8(static_cast<uint8_t>(v >> (8 * i)));
+        const char b[4] = {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                           static_cast<char>(v >> 24)};
+        Bytes.append(b, 4);
     }
     void Str(const std::string& s)
     {
@@ -579,27 +580,59 @@ std::optional<TRegion> TRegion::FromBytes(const std::string& bytes, std::string*
 
 std::string TRegion::Listing() const
 {
-    std::string out = "Map region of " + std::to_string(Width) + " x " + std::to_string(Height) +
-                      " cells (x from the left, y from the bottom)\n";
+    std::string out;
+    out.reserve(Cells.size() * 64 + (Events.size() + Params.size()) * 40);
+    auto number = [&out](int v) { out += std::to_string(v); };
+    out += "Map region of ";
+    number(Width);
+    out += " x ";
+    number(Height);
+    out += " cells (x from the left, y from the bottom)\n";
     static const char* const SlotNames[7] = {"wall top", "wall right", "wall bottom", "wall left",
                                              "floor",    "ceiling",    "object"};
     for (int dy = Height - 1; dy >= 0; --dy)
         for (int dx = 0; dx < Width; ++dx) {
             const auto& cell = Cell(dx, dy);
-            std::string line;
-            for (int slot = 0; slot < 7; ++slot)
-                if (const int v = cell[static_cast<size_t>(slot)]; v != 0)
-                    line += std::string(line.empty() ? "" : ", ") + SlotNames[slot] + " " +
-                            Names[static_cast<size_t>(TMap::LayerOfSlot(slot))][static_cast<size_t>(v - 1)];
-            if (cell[6] != 0)
-                line += std::string(" facing ") + SideNames[cell[7] & 3];
-            if (!line.empty())
-                out += "[" + std::to_string(dx) + "," + std::to_string(dy) + "] " + line + "\n";
+            bool first = true;
+            for (int slot = 0; slot < 7; ++slot) {
+                const int v = cell[static_cast<size_t>(slot)];
+                if (v == 0)
+                    continue;
+                if (first) {
+                    out += '[';
+                    number(dx);
+                    out += ',';
+                    number(dy);
+                    out += "] ";
+                    first = false;
+                } else {
+                    out += ", ";
+                }
+                out += SlotNames[slot];
+                out += ' ';
+                out += Names[static_cast<size_t>(TMap::LayerOfSlot(slot))][static_cast<size_t>(v - 1)];
+            }
+            if (cell[6] != 0) {
+                out += " facing ";
+                out += SideNames[cell[7] & 3];
+            }
+            if (!first)
+                out += '\n';
         }
-    for (const auto& [name, value] : Events)
-        out += "event " + name + ": " + value + "\n";
-    for (const auto& [name, value] : Params)
-        out += "parameter " + name + " = " + value + "\n";
+    for (const auto& [name, value] : Events) {
+        out += "event ";
+        out += name;
+        out += ": ";
+        out += value;
+        out += '\n';
+    }
+    for (const auto& [name, value] : Params) {
+        out += "parameter ";
+        out += name;
+        out += " = ";
+        out += value;
+        out += '\n';
+    }
     for (const TRegionPlacement& p : Items)
         out += "item " + p.Def + " at " + CellKey(p.Dx, p.Dy) + "\n";
     for (const TRegionPlacement& p : Monsters)

@@ -15,6 +15,7 @@
 #include "shell/picturepreview.h"
 #include "mapedit/maparea.h"
 #include "mapedit/mapview.h"
+#include "mapedit/regionedit.h"
 #include "model/picture.h"
 #include "model/placements.h"
 #include "script/sourceedit.h"
@@ -637,6 +638,20 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
             ShowElement(browser_->CurrentMap());
     };
     gestures_->Session = &session_;
+    regionEdit_ = std::make_unique<TRegionEdit>(*project_, dialogs_, *this);
+    regionEdit_->History = &history_;
+    regionEdit_->Session = &session_;
+    regionEdit_->Gestures = gestures_.get();
+    regionEdit_->OnStatus = [this](const std::string& text) { status_->setText(ToQ(text)); };
+    {
+        QMenu* editMode = nullptr;
+        for (QAction* a : menuBar()->actions())
+            if (a->menu() && a->text() == QLatin1String("Edit mode"))
+                editMode = a->menu();
+        for (QAction* a : regionEdit_->Install(editMode, leftPanel_->findChild<QToolBar*>(), mapArea_,
+                                               {tree_, mapArea_}))
+            allActions_.push_back(a);
+    }
     TEditSession::Observer observer;
     observer.Leaving = [this](TListedItem& thing) {
         if (TEditSession::Holds(thing, project_->SelectedElement))

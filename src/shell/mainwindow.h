@@ -47,6 +47,7 @@ class TDataGrid;
 class TMapView;
 class TMapArea;
 class TPicturePreview;
+class TRegionEdit;
 
 class TForm1 : public QMainWindow, public TGridHost, public TBrowserHost, public TGestureHost {
     Q_OBJECT
@@ -114,6 +115,8 @@ public:
     // The map open in the map view: the placeholder map until one is chosen.
     TMap* CurrentMap() override { return browser_->CurrentMap(); }
     TMapGestures& Gestures() { return *gestures_; }
+    // Selecting, copying, pasting, filling and moving regions of the open map.
+    TRegionEdit& RegionEdit() { return *regionEdit_; }
     int SelectedIndex() override { return browser_->SelectedIndex(); }
     void SelectByIndex(int position) override { browser_->SelectByIndex(position); }
     void FocusTree() override;
@@ -314,6 +317,7 @@ private:
     std::unique_ptr<TPropertyGrid> grid_;
     std::unique_ptr<TElementBrowser> browser_;
     std::unique_ptr<TMapGestures> gestures_;
+    std::unique_ptr<TRegionEdit> regionEdit_;
     // The gestures as the placements list's drawing sees them (set once made).
     const TMapGestures* gesturesView_ = nullptr;
     TMapHistory history_;

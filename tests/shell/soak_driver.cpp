@@ -8,6 +8,7 @@
 #include "mapedit/gestures.h"
 #include "mapedit/history.h"
 #include "mapedit/mapview.h"
+#include "mapedit/regionedit.h"
 #include "model/map.h"
 #include "model/project.h"
 #include "script/codeedit.h"
@@ -186,6 +187,7 @@ std::string SoakDriver::Run()
     static const Weighted steps[] = {
         {12, "paint", &SoakDriver::Paint},
         {3, "pick", &SoakDriver::PickFromCell},
+        {4, "region", &SoakDriver::Region},
         {6, "cursor", &SoakDriver::MoveCursor},
         {8, "place", &SoakDriver::Place},
         {5, "move", &SoakDriver::MovePlacement},
@@ -604,6 +606,46 @@ void SoakDriver::Paint()
     for (int i = Int(0, 4); i > 0; --i) {
         c = Near(*map, c, 1);
         Drag(Qt::LeftButton, c);
+    }
+}
+
+// Copy and paste, cut, delete, fill or move a small region of the map.
+void SoakDriver::Region()
+{
+    EditMode();
+    RealMap();
+    Kind(Int(0, 4));
+    TMap* map = Main().CurrentMap();
+    if (!map)
+        return;
+    TRegionEdit& edit = Main().RegionEdit();
+    const Cell a = RandomCell(*map), b = Near(*map, a, 3);
+    edit.Select(TRegionRect::Spanning(a.x, a.y, b.x, b.y));
+    switch (Int(0, 4)) {
+    case 0:
+        Say("copy " + CellText(a.x, a.y) + " to " + CellText(b.x, b.y) + ", paste at the cursor");
+        edit.Copy();
+        edit.Paste();
+        break;
+    case 1:
+        Say("cut " + CellText(a.x, a.y) + " to " + CellText(b.x, b.y));
+        edit.Cut();
+        break;
+    case 2:
+        Say("delete " + CellText(a.x, a.y) + " to " + CellText(b.x, b.y));
+        edit.Delete();
+        break;
+    case 3:
+        ClickTree(true);
+        Say("fill " + CellText(a.x, a.y) + " to " + CellText(b.x, b.y));
+        edit.Fill();
+        break;
+    default: {
+        const int dx = Int(-3, 3), dy = Int(-3, 3);
+        Say("move " + CellText(a.x, a.y) + " to " + CellText(b.x, b.y) + " by " + CellText(dx, dy));
+        edit.MoveSelection(dx, dy);
+        break;
+    }
     }
 }
 

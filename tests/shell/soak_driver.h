@@ -109,6 +109,7 @@ private:
 
     // ---- steps ----
     void Paint();
+    void Region();
     void PickFromCell();
     void MoveCursor();
     void Place();
