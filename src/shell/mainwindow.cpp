@@ -13,6 +13,8 @@
 #include "script/codeedit.h"
 #include "shell/logo.h"
 #include "shell/picturepreview.h"
+#include "shell/placesdock.h"
+#include "model/projectcheck.h"
 #include "mapedit/maparea.h"
 #include "mapedit/mapview.h"
 #include "mapedit/regionedit.h"
@@ -27,6 +29,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -37,12 +40,15 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTableWidget>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -392,6 +398,20 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
     }
+    if ((watched == tree_ || watched == tree_->viewport()) && event->type() == QEvent::ContextMenu) {
+        auto* request = static_cast<QContextMenuEvent*>(event);
+        // In the items and monsters kinds a right click places the definition
+        // on the selected cell: there the menu comes from the keyboard only.
+        const int kind = project_->CurrentKind;
+        if (request->reason() == QContextMenuEvent::Mouse && !project_->LibMode && (kind == 5 || kind == 6))
+            return true;
+        if (loaded_ && browser_->SelectedLibraryElement()) {
+            QMenu menu(this);
+            menu.addAction(QStringLiteral("Where used"), this, [this] { WhereUsedSelected(); });
+            menu.exec(request->globalPos());
+        }
+        return true;
+    }
     if (watched == tree_ && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         // The tree would expand and collapse with "+" and "-": a press on
@@ -595,7 +615,7 @@ void TForm1::SetWorkingMode(bool lib)
 bool TForm1::MapsButtonHidden() { return !mapsAction_->isVisible(); }
 
 TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
-    : DefinitionFile(std::filesystem::path(Project::ExecutableFolder()) / "qv5game.def"),
+    : DefinitionFile(Project::InstalledFile("qv5game.def")),
       dialogs_(dialogs), windows_(windows), project_(std::make_unique<Project>())
 {
     grid_ = std::make_unique<TPropertyGrid>(*project_, dialogs_, *this, &session_);
@@ -781,6 +801,10 @@ void TForm1::BuildMenus()
     QMenu* toolsMenu = menuBar()->addMenu(QStringLiteral("Tools"));
     add(toolsMenu, "Editor configuration", nullptr, [this] { OpenConfiguration(); });
     add(toolsMenu, "History", nullptr, [this] { ShowHistory(); });
+    toolsMenu->addSeparator();
+    add(toolsMenu, "Check project", "F7", [this] { CheckProject(); });
+    add(toolsMenu, "Where used", nullptr, [this] { WhereUsedSelected(); });
+    add(toolsMenu, "Find in scripts", "Ctrl+Shift+F", [this] { AskFindInScripts(); });
 
     QAction* about = menuBar()->addAction(QStringLiteral("About"));
     connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
@@ -889,6 +913,7 @@ void TForm1::BuildPanels()
     tree_ = new QTreeWidget(leftPanel_);
     tree_->setHeaderHidden(true);
     tree_->installEventFilter(this);
+    tree_->viewport()->installEventFilter(this);
     left->addWidget(tree_, 1);
 
     // Right side: the visual area above the code area.
@@ -1210,7 +1235,7 @@ bool TForm1::FormShow()
     windows_.CodeEdit->RefreshNames(*project_);
     project_->PrepareMapPictures();
     ShowProgress("help system");
-    windows_.Help->LoadHelp(DocName);
+    windows_.Help->LoadHelp(HelpFolder(DocName));
     TfrmCodeEdit& code = *windows_.CodeEdit;
     code.SetDialogs(&dialogs_);
     code.SetProject(project_.get());
@@ -1252,6 +1277,16 @@ bool TForm1::Autosave()
         return false;
     }
     return true;
+}
+
+std::string TForm1::HelpFolder(const std::string& docName)
+{
+    // The help of an installed editor lies in its share folder.
+    std::error_code ec;
+    if (docName.empty() || fs::is_directory(fs::path(docName), ec))
+        return docName;
+    const fs::path installed = (fs::path(Project::ExecutableFolder()) / ".." / "share" / "kestrune" / docName).lexically_normal();
+    return fs::is_directory(installed, ec) ? installed.string() : docName;
 }
 
 bool TForm1::FolderWritable(const std::string& folder)
@@ -1531,6 +1566,191 @@ void TForm1::ShowHistory()
     }
     historyView_->show();
     historyView_->raise();
+}
+
+void TForm1::ShowPlaces(const std::string& heading, std::vector<TProblem> places)
+{
+    if (!placesDock_) {
+        placesDock_ = new TPlacesDock(this);
+        placesDock_->OnGo = [this](const TProblem& place) {
+            if (!GoToPlace(place))
+                status_->setText(QStringLiteral("That place is no longer in the project."));
+        };
+        addDockWidget(Qt::BottomDockWidgetArea, placesDock_);
+    }
+    placesDock_->SetPlaces(heading, std::move(places));
+    placesDock_->show();
+    placesDock_->raise();
+}
+
+void TForm1::CheckProject()
+{
+    if (!loaded_)
+        return;
+    SettleEdits(); // what is being typed is checked too
+    TCheckOptions options;
+    if (!windows_.Help->Index.FunctionNames().empty())
+        options.functions = &windows_.Help->Index;
+    std::vector<TProblem> problems = kestrune::CheckProject(*project_, options);
+    const size_t n = problems.size();
+    ShowPlaces(n == 0 ? std::string("Check project: no problem")
+                      : "Check project: " + std::to_string(n) + (n == 1 ? " problem" : " problems"),
+               std::move(problems));
+}
+
+void TForm1::WhereUsed(TListedItem& element)
+{
+    if (!loaded_)
+        return;
+    SettleEdits();
+    int kind = -1;
+    for (int k = 0; k <= 7 && kind < 0; ++k)
+        if (TListedList* library = project_->LibraryOfKind(k); library && library->IndexOf(&element) >= 0)
+            kind = k;
+    if (kind < 0)
+        return;
+    std::vector<TProblem> uses = kestrune::WhereUsed(*project_, kind, element);
+    const size_t n = uses.size();
+    ShowPlaces("Where used: " + element.Name + ": " +
+                   (n == 0 ? std::string("not used") : std::to_string(n) + (n == 1 ? " place" : " places")),
+               std::move(uses));
+}
+
+void TForm1::WhereUsedSelected()
+{
+    if (TListedItem* element = const_cast<TListedItem*>(browser_->SelectedLibraryElement()))
+        WhereUsed(*element);
+}
+
+void TForm1::FindInScripts(const std::string& text, bool wholeWord, bool matchCase)
+{
+    if (!loaded_ || text.empty())
+        return;
+    SettleEdits();
+    std::vector<TProblem> found = kestrune::FindInScripts(*project_, text, wholeWord, matchCase);
+    const size_t n = found.size();
+    ShowPlaces("Find in scripts: \"" + text + "\": " +
+                   (n == 0 ? std::string("not found") : std::to_string(n) + (n == 1 ? " place" : " places")),
+               std::move(found));
+}
+
+void TForm1::AskFindInScripts()
+{
+    TFindScriptsDialog ask(this);
+    ask.TextBox()->setText(ToQ(windows_.CodeEdit->WordAtCaret()));
+    ask.TextBox()->selectAll();
+    if (ask.exec() == QDialog::Accepted)
+        FindInScripts(ask.Text(), ask.WholeWord(), ask.MatchCase());
+}
+
+bool TForm1::Live(const TListedItem* element) const
+{
+    if (!element)
+        return false;
+    for (int k = 0; k <= 7; ++k)
+        if (TListedList* library = project_->LibraryOfKind(k); library && library->IndexOf(element) >= 0)
+            return true;
+    if (project_->Npcs && project_->Npcs->IndexOf(element) >= 0)
+        return true;
+    if (project_->Maps)
+        for (int i = 0; i < project_->Maps->Count(); ++i) {
+            const TMap* map = project_->Maps->MapAt(i);
+            if (map == element || map->Items->IndexOf(element) >= 0 || map->Monsters->IndexOf(element) >= 0)
+                return true;
+        }
+    return false;
+}
+
+bool TForm1::GoToPlace(const TProblem& problem)
+{
+    const TPlace& place = problem.place;
+    auto* map = const_cast<TMap*>(place.map);
+    auto* element = const_cast<TListedItem*>(place.element);
+    auto* owner = const_cast<TListedItem*>(place.scriptOwner);
+    if ((map && !Live(map)) || (element && !Live(element)) || (owner && !Live(owner)))
+        return false;
+    if (!map && !element && !owner)
+        return false;
+    SettleEdits();
+    // The map and its cell (and side) first, in the kind of what lies there.
+    if (map) {
+        const bool item = element && map->Items->IndexOf(element) >= 0;
+        const bool monster = element && map->Monsters->IndexOf(element) >= 0;
+        const bool npc = element && project_->Npcs && project_->Npcs->IndexOf(element) >= 0;
+        if (project_->LibMode)
+            SetLibMode(false);
+        if (npc) {
+            // The NPC chosen in its kind, then its cell on the map it names.
+            ShowElementStep(*element);
+        } else if (item || monster) {
+            if (project_->CurrentKind != (item ? 5 : 6))
+                SelectKind(item ? 5 : 6);
+        } else if (project_->CurrentKind == 5 || project_->CurrentKind == 6 || project_->CurrentKind == 7) {
+            SelectKind(0); // the map's own properties
+        }
+        int x = place.x, y = place.y;
+        if (auto* placed = dynamic_cast<TItem*>(element); placed && x < 0) {
+            x = placed->X;
+            y = placed->Y;
+        } else if (auto* m = dynamic_cast<TMonster*>(element); m && x < 0) {
+            x = m->Left;
+            y = m->Top;
+        }
+        if (npc) {
+            if (browser_->CurrentMap() != map)
+                browser_->ShowMap(map);
+            map->SelX = std::clamp(x, 0, map->SizeX - 1);
+            map->SelY = std::clamp(y, 0, map->SizeY - 1);
+            RepaintMap();
+            ShowElement(element); // the grid shows the NPC, not its map
+        } else {
+            ShowStep(map, x, y);
+        }
+        if (place.side >= 0 && place.side < 4 && map->InMap(x, y) && map->SelSide != place.side) {
+            map->SelSide = place.side;
+            RepaintCell(x, y);
+        }
+        if (item || monster) {
+            gestures_->ListPlacements();
+            const auto& listed = gestures_->Placements();
+            const auto at = std::find(listed.begin(), listed.end(), element);
+            if (at != listed.end()) {
+                gestures_->ChoosePlacement(static_cast<int>(at - listed.begin()));
+                RefreshPlacements();
+            }
+        }
+    } else if (element) {
+        ShowElementStep(*element);
+    }
+    if (!owner || place.entry.empty())
+        return true;
+    // The script: the owner's events, or an NPC's key words.
+    TParList* list = nullptr;
+    if (!place.keywords && owner->Events && owner->Events->IndexOfName(place.entry) >= 0) {
+        list = owner->Events.get();
+    } else if (auto* def = dynamic_cast<TNPCDef*>(owner); def && def->Keywords &&
+               def->Keywords->IndexOfName(place.entry) >= 0) {
+        list = def->Keywords.get();
+    } else if (auto* npc = dynamic_cast<TNPC*>(owner); npc && npc->Keywords &&
+               npc->Keywords->IndexOfName(place.entry) >= 0) {
+        list = npc->Keywords.get();
+    }
+    if (!list)
+        return false;
+    if (!map && owner != element)
+        ShowElementStep(*owner);
+    if (ViewMode() == 0)
+        SetViewMode(1);
+    windows_.CodeEdit->SwitchList(owner, list, place.entry);
+    windows_.CodeEdit->FocusText();
+    if (place.offset >= 0) {
+        TSourceEdit* text = windows_.CodeEdit->Editor();
+        QTextCursor caret = text->textCursor();
+        caret.setPosition(std::min(place.offset, text->document()->characterCount() - 1));
+        text->setTextCursor(caret);
+        text->ensureCursorVisible();
+    }
+    return true;
 }
 
 bool TForm1::CloseQuery()

@@ -41,13 +41,16 @@ class QWidget;
 
 namespace kestrune {
 
+class TPlacesDock;
+class TRegionEdit;
+struct TProblem;
+
 class UserDialogs;
 class TEditorWindows;
 class TDataGrid;
 class TMapView;
 class TMapArea;
 class TPicturePreview;
-class TRegionEdit;
 
 class TForm1 : public QMainWindow, public TGridHost, public TBrowserHost, public TGestureHost {
     Q_OBJECT
@@ -179,6 +182,19 @@ public:
     void UndoOrRedo(bool undo);
     // "History": the steps, the saved point; a click on a step goes there.
     void ShowHistory();
+    // The project check, "Where used" and "Find in scripts": their places
+    // fill the "Places" dock.
+    void CheckProject();
+    void WhereUsed(TListedItem& element);
+    void WhereUsedSelected();
+    void FindInScripts(const std::string& text, bool wholeWord, bool matchCase);
+    void AskFindInScripts();
+    // Takes the designer to a place: its map and cell, side or placement,
+    // its element, or its script in the code pane. False when the place no
+    // longer exists.
+    bool GoToPlace(const TProblem& place);
+    TPlacesDock* PlacesDock() const { return placesDock_; }
+    void ShowPlaces(const std::string& heading, std::vector<TProblem> places);
     QUndoView* HistoryView() const { return historyView_; }
     // A step is about to be undone or redone: its map, cell (or the
     // element of a pattern) comes into view.
@@ -187,6 +203,9 @@ public:
     // The grid's pending value and the code pane's text are stored (as steps).
     void SettleEdits();
     // Whether files can be made in a folder (tried).
+    // The help folder for a document name: as given (or ./NAME), else the
+    // installed one.
+    static std::string HelpFolder(const std::string& docName);
     static bool FolderWritable(const std::string& folder);
     bool ReadOnlyProject() const { return readOnly_; }
     // Writes the project into its recovery folder when it has unsaved
@@ -330,6 +349,8 @@ private:
     QAction* undoAction_ = nullptr;
     QAction* redoAction_ = nullptr;
     QUndoView* historyView_ = nullptr;
+    TPlacesDock* placesDock_ = nullptr;
+    bool Live(const TListedItem* element) const;
     std::unique_ptr<TPatternEditor> patternEditor_;
     // The pattern of the element a Lib-mode stroke started on, for undo.
     TListedItem* patternElement_ = nullptr;

@@ -10,6 +10,8 @@
 #include "shell/picturepreview.h"
 #include "mapedit/mapview.h"
 #include "controls/settings.h"
+#include "model/projectcheck.h"
+#include "shell/placesdock.h"
 #include "shell_test_util.h"
 
 #include <gtest/gtest.h>
@@ -657,8 +659,9 @@ TEST_F(Editor, CodePaneScreenshot)
     main().show();
     TfrmCodeEdit& code = *windows.CodeEdit;
     code.OpenEvent(main().CurrentMap(), "onEnter");
-    code.Editor()->SetText("// greet the party\r\nif (Player().Level() > 3) {\r\n  Say('Welcome back', @Zeta);\r\n"
-                           "  local n = $count + 42;\r\n}\r\nMa");
+    code.Editor()->SetText("// greet the party\r\nif (Player.HasItem(\"Lantern\")) {\r\n"
+                           "  Message(\"The lantern lights the cellar.\");\r\n  local n = PartySize + 42;\r\n}\r\n"
+                           "Player.");
     code.Editor()->SetSelStart(static_cast<int>(code.Editor()->Text().size()));
     code.FocusText();
     code.Completion()->ShowCompletion();
@@ -825,6 +828,74 @@ TEST_F(Editor, AutosaveIsRecoveredAtTheNextStartAndRemovedBySaving)
     EXPECT_FALSE(fs::exists(recovery));
     EXPECT_NE(ReadFile(fs::path(Game()) / "def" / "game.qv5").find("soak"), std::string::npos);
     unsetenv("XDG_STATE_HOME");
+}
+
+} // namespace
+} // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+TEST_F(Editor, APlaceOfTheListTakesTheDesignerThere)
+{
+    main().Arguments = {Game()};
+    ASSERT_TRUE(main().FormShow());
+    Project& p = main().Proj();
+    TMap* map = p.Maps->MapAt(1);
+    auto go = [this](TPlace place) {
+        TProblem problem;
+        problem.place = place;
+        main().ShowPlaces("places", {problem});
+        main().PlacesDock()->Activate(0); // as a double click on the row
+    };
+
+    // A cell side of a map.
+    TPlace side;
+    side.map = map;
+    side.x = 2;
+    side.y = 1;
+    side.side = 3;
+    go(side);
+    EXPECT_EQ(main().CurrentMap(), map);
+    EXPECT_EQ(std::make_tuple(map->SelX, map->SelY, map->SelSide), std::make_tuple(2, 1, 3));
+
+    // An item lying on a map: its kind, its cell, and it is the one shown.
+    ASSERT_GT(map->Items->Count(), 0);
+    TItem* item = map->Items->ItemAt(map->Items->Count() - 1);
+    TPlace placed;
+    placed.map = map;
+    placed.element = item;
+    go(placed);
+    EXPECT_EQ(main().CurrentKind(), 5);
+    EXPECT_EQ(std::make_pair(map->SelX, map->SelY), std::make_pair(item->X, item->Y));
+    EXPECT_EQ(p.SelectedElement, item);
+
+    // A library element.
+    TPlace wall;
+    wall.kind = 1;
+    wall.element = p.Walls->Element(1);
+    go(wall);
+    EXPECT_EQ(main().CurrentKind(), 1);
+    EXPECT_EQ(main().Browser().SelectedLibraryElement(), p.Walls->Element(1));
+
+    // A map's script, at a place in its text.
+    ASSERT_GT(map->Events->Count(), 0);
+    TPlace script;
+    script.map = map;
+    script.scriptOwner = map;
+    script.entry = map->Events->Item(0)->Name;
+    script.offset = 3;
+    go(script);
+    EXPECT_EQ(windows.CodeEdit->CurrentElement(), map);
+    EXPECT_EQ(windows.CodeEdit->CurrentEntry(), script.entry);
+    EXPECT_EQ(windows.CodeEdit->Editor()->textCursor().position(), 3);
+    EXPECT_NE(main().ViewMode(), 0);
+
+    // A place whose map has gone since the list was made: nothing happens.
+    TPlace gone;
+    gone.map = reinterpret_cast<const TMap*>(&gone);
+    EXPECT_FALSE(main().GoToPlace(TProblem{"", "", "", "", "", gone}));
+    EXPECT_EQ(main().CurrentMap(), map);
 }
 
 } // namespace
