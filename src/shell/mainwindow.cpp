@@ -645,6 +645,14 @@ TForm1::TForm1(UserDialogs& dialogs, TEditorWindows& windows)
         }
     };
     history_.Session = &session_;
+    // Pictures are decoded when first drawn: what the store refused for its
+    // budget is told a moment later, never from inside a paint.
+    auto* pictureCheck = new QTimer(this);
+    connect(pictureCheck, &QTimer::timeout, this, [this] {
+        if (loaded_)
+            TellRefusedPictures();
+    });
+    pictureCheck->start(1000);
     history_.OnShow = [this](TMap* map, int x, int y) { ShowStep(map, x, y); };
     history_.OnShowElement = [this](TListedItem* element) { ShowElementStep(*element); };
     session_.OnListEdited = [this](TListEdit& edit) { history_.ListEdited(edit); };
@@ -1326,8 +1334,26 @@ bool TForm1::LoadProject()
             dialogs_.Error(warning);
     if (!refusedMaps.empty())
         dialogs_.Error(RefusedMapsMessage(refusedMaps));
+    TellRefusedPictures();
     loaded_ = true;
     return true;
+}
+
+void TForm1::TellRefusedPictures()
+{
+    // Pictures the store refused for its memory budget: told once per file,
+    // all of one load or one change in one box.
+    if (tellingPictures_)
+        return; // the box of an earlier call is still open
+    const std::vector<std::string> refused = TPictureStore::Shared().TakeMessages();
+    if (refused.empty())
+        return;
+    tellingPictures_ = true;
+    std::string text;
+    for (const std::string& message : refused)
+        text += (text.empty() ? "" : "\n") + message;
+    dialogs_.Error(text);
+    tellingPictures_ = false;
 }
 
 // ---------------------------------------------------------------- view modes

@@ -206,6 +206,8 @@ public:
     // The help folder for a document name: as given (or ./NAME), else the
     // installed one.
     static std::string HelpFolder(const std::string& docName);
+    // Shows the pictures refused for the memory budget since the last call.
+    void TellRefusedPictures();
     static bool FolderWritable(const std::string& folder);
     bool ReadOnlyProject() const { return readOnly_; }
     // Writes the project into its recovery folder when it has unsaved
@@ -350,6 +352,7 @@ private:
     QAction* redoAction_ = nullptr;
     QUndoView* historyView_ = nullptr;
     TPlacesDock* placesDock_ = nullptr;
+    bool tellingPictures_ = false;
     bool Live(const TListedItem* element) const;
     std::unique_ptr<TPatternEditor> patternEditor_;
     // The pattern of the element a Lib-mode stroke started on, for undo.

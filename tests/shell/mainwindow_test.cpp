@@ -5,6 +5,7 @@
 #include "script/codeedit.h"
 #include "script/completion.h"
 #include "script/sourceedit.h"
+#include "model/picture.h"
 #include "model/placements.h"
 #include "core/proptable.h"
 #include "shell/picturepreview.h"
@@ -896,6 +897,36 @@ TEST_F(Editor, APlaceOfTheListTakesTheDesignerThere)
     gone.map = reinterpret_cast<const TMap*>(&gone);
     EXPECT_FALSE(main().GoToPlace(TProblem{"", "", "", "", "", gone}));
     EXPECT_EQ(main().CurrentMap(), map);
+}
+
+} // namespace
+} // namespace kestrune::test
+
+namespace kestrune::test {
+namespace {
+
+TEST_F(Editor, PicturesPastTheMemoryBudgetAreToldInOneMessage)
+{
+    TPictureStore& store = TPictureStore::Shared();
+    store.Clear();
+    store.SetBudget(64); // not even one icon
+    main().Arguments = {Game()};
+    const bool started = main().FormShow();
+    main().SelectKind(5); // the items' icons are drawn in the tree
+    main().show();
+    QCoreApplication::processEvents();
+    main().TellRefusedPictures();
+    main().hide();
+    store.SetBudget(TPictureStore::DefaultBudget);
+    store.Clear();
+    ASSERT_TRUE(started);
+    // The icon the map draws is refused and told once, in one box.
+    ASSERT_EQ(dialogs.Errors.size(), 1u);
+    const std::string& told = dialogs.Errors[0];
+    EXPECT_NE(told.find("lantern.gif is not shown"), std::string::npos);
+    EXPECT_EQ(told.find("lantern.gif"), told.rfind("lantern.gif"));
+    main().TellRefusedPictures(); // nothing new
+    EXPECT_EQ(dialogs.Errors.size(), 1u);
 }
 
 } // namespace
