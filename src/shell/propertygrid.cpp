@@ -392,8 +392,9 @@ void TPropertyGrid::Ellipsis(const std::function<std::string(const std::string&)
     const auto* picture = tab_ == Tab::Properties ? dynamic_cast<const TPictureField*>(FieldOf(name)) : nullptr;
     if (tab_ == Tab::Events) {
         const std::string text = host_.CodeOpenEvent(session_.Shown, name + session_.ShownKey);
-        // Opening an event changes nothing in the row.
-        if (text == value)
+        // Opening an event changes nothing in the row; a read-only grid only
+        // shows (an event it lacks opens another entry of the list).
+        if (text == value || readOnly_)
             return;
         Table.SetValue(text);
     } else if (picture) {
