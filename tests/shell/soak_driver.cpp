@@ -647,6 +647,9 @@ void SoakDriver::Region()
         break;
     }
     }
+    for (Marker& m : markers_)
+        if (m.where.rfind("map '", 0) == 0)
+            m.free = true;
 }
 
 void SoakDriver::PickFromCell()
@@ -1200,6 +1203,8 @@ std::string SoakDriver::CheckMarkers(const Live& live)
         }
     TfrmCodeEdit& code = Code();
     for (Marker& m : markers_) {
+        if (m.free)
+            continue;
         if (!live.lists.count(m.list))
             m.sawDead = true;
         bool home = false;

@@ -72,6 +72,10 @@ private:
         // The grid renamed or removed rows of its list: the table reaches the
         // list only when it is stored, so any entry of the list will do.
         bool loose = false;
+        // A region was cut, deleted, moved or pasted on a map since: the
+        // script may have gone with its cell, moved to a placement made anew,
+        // or been copied, so it is no longer followed.
+        bool free = false;
     };
 
     TForm1& Main();
