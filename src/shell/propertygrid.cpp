@@ -465,6 +465,10 @@ void TPropertyGrid::AfterPost(TPropertyTable& table)
         StoreChange(table);
         // What the element derives from a row emptied is made again within
         // the step; the table shows the list again when it is next stored.
+        // Until then the table still holds the emptied row, and every store
+        // of it empties the list again: the element derives again each time.
+        if (reshow_ && tab_ == Tab::Properties)
+            rederive_ = true;
         if (rederive_ && tab_ == Tab::Properties) {
             Rederive(false);
             reshow_ = true;

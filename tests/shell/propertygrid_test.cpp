@@ -195,6 +195,18 @@ TEST_F(Grid, MapSizeRowsResizeTheOpenMap)
     grid.Post();
     EXPECT_NE(map->SizeY, 300);
     EXPECT_FALSE(dialogs.Errors.empty()); // a map holds at most 256 rows
+
+    // An emptied size row leaves the list and comes back as the map's size;
+    // another row posted before the table is shown again does not empty it.
+    ASSERT_TRUE(grid.Table.Locate(TPropertyTable::Field::Name, "sizeX"));
+    grid.Table.SetValue("");
+    grid.Post();
+    EXPECT_EQ(map->Params->GetValue("sizeX"), "20");
+    ASSERT_TRUE(grid.Table.Locate(TPropertyTable::Field::Name, "sizeY"));
+    grid.Table.SetValue("12");
+    grid.Post();
+    EXPECT_EQ(map->Params->GetValue("sizeX"), "20");
+    EXPECT_EQ(map->Params->GetValue("sizeY"), "12");
 }
 
 TEST_F(Grid, AddRenameAndRemoveRows)
