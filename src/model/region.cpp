@@ -504,7 +504,19 @@ std::vector<TRegionCellChange> FillRegion(TMap& map, TRegionRect rect, int slot,
 std::string TRegion::ToBytes() const
 {
     Writer w;
-    w.Bytes.reserve(64 + Cells.size() * 8 + (Events.size() + Params.size()) * 32);
+    size_t entries = 0;
+    for (const auto& [name, value] : Events)
+        entries += name.size() + value.size() + 8;
+    for (const auto& [name, value] : Params)
+        entries += name.size() + value.size() + 8;
+    for (const auto* list : {&Items, &Monsters})
+        for (const TRegionPlacement& p : *list) {
+            entries += p.Def.size() + 32;
+            for (const auto* lists : {&p.Params, &p.Events})
+                for (const auto& [name, value] : *lists)
+                    entries += name.size() + value.size() + 8;
+        }
+    w.Bytes.reserve(64 + Cells.size() * 8 + entries);
     w.Bytes.append(Magic, 4);
     w.U8(Version);
     w.U32(static_cast<uint32_t>(Width));
@@ -580,8 +592,19 @@ std::optional<TRegion> TRegion::FromBytes(const std::string& bytes, std::string*
 
 std::string TRegion::Listing() const
 {
+    // Sized once: growing a text of tens of megabytes copies it again and
+    // again, and touches fresh pages each time.
+    size_t entries = 0;
+    for (const auto& [name, value] : Events)
+        entries += name.size() + value.size() + 16;
+    for (const auto& [name, value] : Params)
+        entries += name.size() + value.size() + 16;
+    for (const TRegionPlacement& p : Items)
+        entries += p.Def.size() + 32;
+    for (const TRegionPlacement& p : Monsters)
+        entries += p.Def.size() + 48;
     std::string out;
-    out.reserve(Cells.size() * 64 + (Events.size() + Params.size()) * 40);
+    out.reserve(Cells.size() * 96 + entries + 128);
     auto number = [&out](int v) { out += std::to_string(v); };
     out += "Map region of ";
     number(Width);
