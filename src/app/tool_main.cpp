@@ -13,5 +13,7 @@ int main(int argc, char** argv)
         std::cout << "kestrune-tool " KESTRUNE_VERSION "\n";
         return 0;
     }
-    return kestrune::RunTool(args, std::cout, std::cerr);
+    const int status = kestrune::RunTool(args, std::cout, std::cerr, true);
+    std::cout.flush();
+    return status;
 }

@@ -14,6 +14,7 @@
 #include <array>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <set>
 
@@ -401,7 +402,7 @@ void DumpProject(const Project& p, std::ostream& out)
     out << "]\n}\n";
 }
 
-int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool leaveProject)
 {
     const std::optional<Options> o = ParseArguments(args, err);
     if (!o)
@@ -427,7 +428,19 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             }
         }
         ReportingChooser chooser(err);
-        Project project;
+        auto owned = std::make_unique<Project>();
+        Project& project = *owned;
+        // A process that ends right after the command leaves the project to
+        // the system: freeing it object by object only costs time.
+        struct Leave {
+            std::unique_ptr<Project>& project;
+            bool on;
+            ~Leave()
+            {
+                if (on)
+                    (void)project.release();
+            }
+        } leave{owned, leaveProject};
         if (!o->definitions.empty())
             project.DefinitionFile = o->definitions;
         project.DataEditMode = o->game;
