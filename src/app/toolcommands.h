@@ -2,6 +2,8 @@
 // The command-line tool's commands, callable in-process so that they can be
 // tested without starting a program.
 
+#include "core/text.h" // JsonString
+
 #include <ostream>
 #include <string>
 #include <vector>
@@ -19,8 +21,5 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
 // The project as one JSON object (the "dump" command's output).
 void DumpProject(const Project& project, std::ostream& out);
-
-// A JSON string literal of 8-bit text: bytes 0x80 to 0xFF become \u0080 to \u00ff.
-std::string JsonString(const std::string& bytes);
 
 } // namespace kestrune

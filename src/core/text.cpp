@@ -213,4 +213,31 @@ std::optional<int32_t> StrToInt32(std::string_view s)
     return static_cast<int32_t>(signedValue);
 }
 
+std::string JsonString(const std::string& bytes)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string s = "\"";
+    s.reserve(bytes.size() + 2);
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"': s += "\\\""; break;
+        case '\\': s += "\\\\"; break;
+        case '\n': s += "\\n"; break;
+        case '\r': s += "\\r"; break;
+        case '\t': s += "\\t"; break;
+        default:
+            if (c < 0x20 || c >= 0x7F) {
+                s += "\\u00";
+                s += hex[c >> 4];
+                s += hex[c & 15];
+            } else {
+                s += ch;
+            }
+        }
+    }
+    s += '"';
+    return s;
+}
+
 } // namespace kestrune

@@ -45,4 +45,7 @@ bool EndsWithText(std::string_view s, std::string_view suffix); // no regard to 
 // (up to FFFFFFFF, which is -1).
 std::optional<int32_t> StrToInt32(std::string_view s);
 
+// A JSON string literal of 8-bit text: bytes 0x80 to 0xFF become \u0080 to \u00ff.
+std::string JsonString(const std::string& bytes);
+
 } // namespace kestrune

@@ -48,16 +48,11 @@ const char* const NpcFile = "maps/defined.npcs";
 
 const TListedList* LibraryOf(const Project& p, int kind)
 {
-    switch (kind) {
-    case 1: return p.Walls.get();
-    case 2: return p.Floors.get();
-    case 3: return p.Ceilings.get();
-    case 4: return p.Objects.get();
-    case 5: return p.ItemDefs.get();
-    case 6: return p.MonsterDefs.get();
-    case 7: return p.NpcDefs.get();
-    default: return nullptr;
-    }
+    // The NPC definitions whatever the mode (the project's own list of kind 7
+    // follows Lib mode); no library of maps.
+    if (kind == 7)
+        return p.NpcDefs.get();
+    return kind >= 1 && kind <= 6 ? p.LibraryOfKind(kind) : nullptr;
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -170,35 +165,28 @@ void VisitLists(const Project& p, const ListVisitor& visit)
         owner.keyedMap = map;
         visit(owner, *map->Params, ListRole::Params);
         visit(owner, *map->Events, ListRole::Events);
-        for (int i = 0; i < map->Items->Count(); ++i) {
-            const TItem* item = map->Items->ItemAt(i);
+        // Items (placement 1, kind 5) and monsters (placement 2, kind 6), at their cell.
+        auto placed = [&](const TListedItem& element, int x, int y, int placement) {
             ListOwner o;
             o.file = owner.file;
-            o.where = KeyText(item->X, item->Y);
+            o.where = KeyText(x, y);
             o.place.map = map;
-            o.place.x = item->X;
-            o.place.y = item->Y;
-            o.place.kind = 5;
-            o.place.element = item;
-            o.place.scriptOwner = item;
-            o.placement = 1;
-            visit(o, *item->Params, ListRole::Params);
-            visit(o, *item->Events, ListRole::Events);
+            o.place.x = x;
+            o.place.y = y;
+            o.place.kind = 4 + placement;
+            o.place.element = &element;
+            o.place.scriptOwner = &element;
+            o.placement = placement;
+            visit(o, *element.Params, ListRole::Params);
+            visit(o, *element.Events, ListRole::Events);
+        };
+        for (int i = 0; i < map->Items->Count(); ++i) {
+            const TItem* item = map->Items->ItemAt(i);
+            placed(*item, item->X, item->Y, 1);
         }
         for (int i = 0; i < map->Monsters->Count(); ++i) {
             const TMonster* monster = map->Monsters->MonsterAt(i);
-            ListOwner o;
-            o.file = owner.file;
-            o.where = KeyText(monster->Left, monster->Top);
-            o.place.map = map;
-            o.place.x = monster->Left;
-            o.place.y = monster->Top;
-            o.place.kind = 6;
-            o.place.element = monster;
-            o.place.scriptOwner = monster;
-            o.placement = 2;
-            visit(o, *monster->Params, ListRole::Params);
-            visit(o, *monster->Events, ListRole::Events);
+            placed(*monster, monster->Left, monster->Top, 2);
         }
     }
     for (int i = 0; p.Npcs && i < p.Npcs->Count(); ++i) {
@@ -881,31 +869,6 @@ private:
     bool anyDropped_ = false;
 };
 
-void AppendJson(std::string& s, const std::string& bytes)
-{
-    static const char hex[] = "0123456789abcdef";
-    s += '"';
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '"': s += "\\\""; break;
-        case '\\': s += "\\\\"; break;
-        case '\n': s += "\\n"; break;
-        case '\r': s += "\\r"; break;
-        case '\t': s += "\\t"; break;
-        default:
-            if (c < 0x20 || c >= 0x7F) {
-                s += "\\u00";
-                s += hex[c >> 4];
-                s += hex[c & 15];
-            } else {
-                s += ch;
-            }
-        }
-    }
-    s += '"';
-}
-
 } // namespace
 
 // ------------------------------------------------------------------ public
@@ -1099,15 +1062,15 @@ std::string ProblemsJson(const std::vector<TProblem>& problems)
         const TProblem& p = problems[i];
         s += i ? ",\n  {" : "\n  {";
         s += "\"severity\": ";
-        AppendJson(s, p.severity);
+        s += JsonString(p.severity);
         s += ", \"kind\": ";
-        AppendJson(s, p.kind);
+        s += JsonString(p.kind);
         s += ", \"file\": ";
-        AppendJson(s, p.file);
+        s += JsonString(p.file);
         s += ", \"where\": ";
-        AppendJson(s, p.where);
+        s += JsonString(p.where);
         s += ", \"message\": ";
-        AppendJson(s, p.message);
+        s += JsonString(p.message);
         s += '}';
     }
     s += problems.empty() ? "]}\n" : "\n]}\n";
