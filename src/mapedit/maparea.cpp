@@ -98,6 +98,15 @@ void TMapArea::RepaintCell(int x, int y)
     view_->RepaintCell(x, y);
 }
 
+void TMapArea::RepaintPixels(const QRegion& pixels)
+{
+    if (hold_ > 0) {
+        due_ = true;
+        return;
+    }
+    view_->update(pixels);
+}
+
 void TMapArea::StartPan(const QPoint& at) { panAnchor_ = at; }
 
 void TMapArea::PanTo(const QPoint& at)

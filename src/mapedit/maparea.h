@@ -6,6 +6,7 @@
 
 #include "mapedit/mapview.h"
 
+#include <QRegion>
 #include <QScrollArea>
 
 #include <functional>
@@ -32,6 +33,8 @@ public:
     void ReleaseRepaint();
     void RepaintAll();
     void RepaintCell(int x, int y);
+    // Pixels of the view (an overlay drawn over the cells).
+    void RepaintPixels(const QRegion& pixels);
 
     // Panning: where the middle button went down, and a move with it held
     // (paint-box coordinates).

@@ -175,10 +175,39 @@ void TRegionEdit::ClearSelection()
     drag_ = Drag::None;
 }
 
+QRect TRegionEdit::PixelsOf(const TRegionRect& r) const
+{
+    const int c = CellUnits * std::max(project_.Zoom, 1);
+    return QRect(r.Left * c, (map_->SizeY - 1 - r.Top) * c, r.Width() * c, r.Height() * c);
+}
+
+TRegionRect TRegionEdit::MovedSelection() const
+{
+    TRegionRect to = selection_;
+    to.Left += dragX_ - anchorX_;
+    to.Right += dragX_ - anchorX_;
+    to.Bottom += dragY_ - anchorY_;
+    to.Top += dragY_ - anchorY_;
+    return to;
+}
+
 void TRegionEdit::RepaintOutline()
 {
-    if (area_)
-        area_->RepaintAll();
+    // Only the strips the outlines are drawn on: a drag across a large
+    // selection does not draw the cells inside it again.
+    if (!area_ || !HasSelection())
+        return;
+    QRegion strips;
+    auto frame = [&strips](const QRect& r) {
+        strips += QRect(r.left(), r.top(), r.width(), 4);
+        strips += QRect(r.left(), r.bottom() - 3, r.width(), 4);
+        strips += QRect(r.left(), r.top(), 4, r.height());
+        strips += QRect(r.right() - 3, r.top(), 4, r.height());
+    };
+    frame(PixelsOf(selection_));
+    if (drag_ == Drag::Moving)
+        frame(PixelsOf(MovedSelection()));
+    area_->RepaintPixels(strips);
 }
 
 bool TRegionEdit::Copy()
@@ -444,12 +473,16 @@ bool TRegionEdit::MoveTo(int px, int py, Qt::MouseButtons buttons)
     const TCellHit hit = CellAt(*map, px, py, std::max(project_.Zoom, 1));
     if (!hit.Hit || (hit.X == dragX_ && hit.Y == dragY_))
         return true;
-    dragX_ = hit.X;
-    dragY_ = hit.Y;
-    if (drag_ == Drag::Selecting)
+    if (drag_ == Drag::Selecting) {
+        dragX_ = hit.X;
+        dragY_ = hit.Y;
         Select(TRegionRect::Spanning(anchorX_, anchorY_, hit.X, hit.Y));
-    else
+    } else {
+        RepaintOutline(); // where the moved outline was, and where it goes
+        dragX_ = hit.X;
+        dragY_ = hit.Y;
         RepaintOutline();
+    }
     return true;
 }
 
@@ -458,6 +491,7 @@ bool TRegionEdit::Release()
     if (drag_ == Drag::None)
         return false;
     const Drag drag = drag_;
+    RepaintOutline(); // the moved outline goes
     drag_ = Drag::None;
     if (drag == Drag::Moving)
         MoveSelection(dragX_ - anchorX_, dragY_ - anchorY_);
@@ -466,13 +500,8 @@ bool TRegionEdit::Release()
 
 void TRegionEdit::Paint(QPainter& painter) const
 {
-    TMap* map = Map();
     if (!HasSelection())
         return;
-    const int c = CellUnits * std::max(project_.Zoom, 1);
-    auto pixels = [c, map](const TRegionRect& r) {
-        return QRect(r.Left * c, (map->SizeY - 1 - r.Top) * c, r.Width() * c, r.Height() * c);
-    };
     auto outline = [&painter](const QRect& r, bool solid) {
         const QRect inner = r.adjusted(1, 1, -1, -1);
         painter.setBrush(Qt::NoBrush);
@@ -483,15 +512,9 @@ void TRegionEdit::Paint(QPainter& painter) const
         painter.setPen(QPen(QColor(0, 0, 255), 2, Qt::DashLine));
         painter.drawRect(inner);
     };
-    outline(pixels(selection_), true);
-    if (drag_ == Drag::Moving && (dragX_ != anchorX_ || dragY_ != anchorY_)) {
-        TRegionRect to = selection_;
-        to.Left += dragX_ - anchorX_;
-        to.Right += dragX_ - anchorX_;
-        to.Bottom += dragY_ - anchorY_;
-        to.Top += dragY_ - anchorY_;
-        outline(pixels(to), false);
-    }
+    outline(PixelsOf(selection_), true);
+    if (drag_ == Drag::Moving && (dragX_ != anchorX_ || dragY_ != anchorY_))
+        outline(PixelsOf(MovedSelection()), false);
 }
 
 } // namespace kestrune

@@ -8,6 +8,7 @@
 
 #include "model/region.h"
 
+#include <QRect>
 #include <Qt>
 
 #include <functional>
@@ -94,6 +95,10 @@ private:
     // Pastes as one part of the open step; `said` is what the status bar is to say.
     bool PasteRecorded(TMap* map, const TRegion& region, int x, int y, const std::string& step, std::string& said);
     void RepaintOutline();
+    // The pixels of a rectangle of cells of the selection's map on the view.
+    QRect PixelsOf(const TRegionRect& r) const;
+    // The selection where a move drag would put it.
+    TRegionRect MovedSelection() const;
 
     Project& project_;
     UserDialogs& dialogs_;
