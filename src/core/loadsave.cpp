@@ -27,6 +27,93 @@ int TReplacementChooser::Ask(const std::string& kindLabel, const std::string& na
 
 // -------------------------------------------------------------- TLoadSaveList
 
+// A block: this header, then Count elements of Type->Stride bytes each.
+struct TLoadSaveList::BlockHeader {
+    const BlockType* Type;
+    uint32_t Count; // elements the block was made for
+    uint32_t Live;  // of those, the ones not yet destroyed
+    unsigned char* First() { return reinterpret_cast<unsigned char*>(this) + sizeof(BlockHeader); }
+};
+static_assert(sizeof(void*) + 8 == 16, "the block header keeps its elements 16-byte aligned");
+
+namespace {
+// An open-addressed table of positions, each with the high bits of its
+// name's hash, so a probe touches no element but the one it finds; its size
+// is a power of two, at most half full. The names are kept upper-cased side
+// by side in one string, so that telling two names of one tag apart reads
+// no element either.
+struct IndexSlot {
+    uint32_t hashTag = 0;
+    int32_t position = -1; // -1: an empty slot
+    uint32_t nameAt = 0;   // in Names
+    uint32_t nameLength = 0;
+};
+} // namespace
+
+struct TLoadSaveList::NameIndex {
+    std::vector<IndexSlot> Slots;
+    size_t Used = 0;
+    std::string Names;
+};
+
+TLoadSaveList::TLoadSaveList() = default;
+
+TLoadSaveList::~TLoadSaveList() { Clear(); }
+
+void TLoadSaveList::NamesChanged()
+{
+    index_.reset();
+    scansSinceChange_ = 0;
+}
+
+bool TLoadSaveList::InBlock(const TLoadSaveItem* element) const
+{
+    if (!block_)
+        return false;
+    const auto* at = reinterpret_cast<const unsigned char*>(element);
+    const unsigned char* first = block_->First();
+    return at >= first && at < first + block_->Count * block_->Type->Stride;
+}
+
+void TLoadSaveList::Dispose(TLoadSaveItem* element)
+{
+    if (!InBlock(element)) {
+        delete element;
+        return;
+    }
+    element->~TLoadSaveItem();
+    if (--block_->Live == 0) {
+        ::operator delete(block_);
+        block_ = nullptr;
+    }
+}
+
+std::unique_ptr<TLoadSaveItem> TLoadSaveList::Release(TLoadSaveItem* element)
+{
+    if (!InBlock(element))
+        return std::unique_ptr<TLoadSaveItem>(element);
+    std::unique_ptr<TLoadSaveItem> moved = block_->Type->MoveOut(*element);
+    Dispose(element);
+    return moved;
+}
+
+void* TLoadSaveList::NewBlock(const BlockType& type, size_t count)
+{
+    if (block_ || count == 0 || count > UINT32_MAX)
+        return nullptr;
+    items_.reserve(items_.size() + count); // AddFromBlock cannot fail half-way
+    void* memory = ::operator new(sizeof(BlockHeader) + count * type.Stride);
+    block_ = new (memory) BlockHeader{&type, static_cast<uint32_t>(count), 0};
+    return block_->First();
+}
+
+void TLoadSaveList::AddFromBlock(TLoadSaveItem* element)
+{
+    ++block_->Live;
+    NamesChanged();
+    items_.push_back(element);
+}
+
 void TLoadSaveList::LoadFromStream(TQVFileStream& stream)
 {
     while (!stream.AtEnd()) {
@@ -41,12 +128,13 @@ void TLoadSaveList::LoadFromStream(TQVFileStream& stream)
 void TLoadSaveList::AddLoaded(std::unique_ptr<TLoadSaveItem> item)
 {
     NamesChanged();
-    items_.push_back(std::move(item));
+    items_.push_back(nullptr);
+    items_.back() = item.release();
 }
 
 void TLoadSaveList::SaveToStream(TQVFileStream& stream)
 {
-    for (const auto& element : items_)
+    for (TLoadSaveItem* element : items_)
         element->SaveToStream(stream);
     stream.WriteToken(IsCounted(stream) ? "" : "\r\n");
 }
@@ -118,13 +206,14 @@ uint64_t NameHash(const std::string& s)
 size_t HomeSlot(uint64_t hash, size_t mask) { return static_cast<size_t>(hash) & mask; }
 uint32_t HashTag(uint64_t hash) { return static_cast<uint32_t>(hash >> 32); }
 
-bool SameName(const std::string& a, const std::string& b)
+// A name against an upper-cased one.
+bool SameAsUpper(const std::string& name, const char* upperName, size_t length)
 {
-    if (a.size() != b.size())
+    if (name.size() != length)
         return false;
     const unsigned char* upper = Upper();
-    for (size_t i = 0; i < a.size(); ++i)
-        if (upper[static_cast<unsigned char>(a[i])] != upper[static_cast<unsigned char>(b[i])])
+    for (size_t i = 0; i < length; ++i)
+        if (upper[static_cast<unsigned char>(name[i])] != static_cast<unsigned char>(upperName[i]))
             return false;
     return true;
 }
@@ -135,32 +224,44 @@ void TLoadSaveList::BuildIndex() const
     size_t slots = 64;
     while (slots < items_.size() * 2)
         slots *= 2;
-    index_.assign(slots, IndexSlot{});
-    indexed_ = 0;
-    for (size_t i = 0; i < items_.size(); ++i)
+    if (!index_)
+        index_ = std::make_unique<NameIndex>();
+    index_->Slots.assign(slots, IndexSlot{});
+    index_->Used = 0;
+    index_->Names.clear();
+    for (size_t i = 0; i < items_.size() && index_; ++i)
         IndexElement(i);
-    indexValid_ = true;
 }
 
 void TLoadSaveList::IndexElement(size_t position) const
 {
-    if ((indexed_ + 1) * 2 > index_.size()) {
+    NameIndex& index = *index_;
+    if ((index.Used + 1) * 2 > index.Slots.size()) {
         BuildIndex(); // grown; it takes in the new element as well
         return;
     }
     const std::string& name = items_[position]->Name;
     const uint64_t hash = NameHash(name);
     const uint32_t tag = HashTag(hash);
-    const size_t mask = index_.size() - 1;
+    const size_t mask = index.Slots.size() - 1;
     for (size_t s = HomeSlot(hash, mask);; s = (s + 1) & mask) {
-        IndexSlot& slot = index_[s];
+        IndexSlot& slot = index.Slots[s];
         if (slot.position < 0) {
+            if (index.Names.size() + name.size() > UINT32_MAX) {
+                index_.reset(); // past what the slots can point into: searched one by one
+                return;
+            }
             slot.hashTag = tag;
             slot.position = static_cast<int32_t>(position);
-            ++indexed_;
+            slot.nameAt = static_cast<uint32_t>(index.Names.size());
+            slot.nameLength = static_cast<uint32_t>(name.size());
+            const unsigned char* upper = Upper();
+            for (const char c : name)
+                index.Names += static_cast<char>(upper[static_cast<unsigned char>(c)]);
+            ++index.Used;
             return;
         }
-        if (slot.hashTag == tag && SameName(items_[static_cast<size_t>(slot.position)]->Name, name))
+        if (slot.hashTag == tag && SameAsUpper(name, index.Names.data() + slot.nameAt, slot.nameLength))
             return; // an earlier element of that name keeps its place
     }
 }
@@ -172,26 +273,30 @@ int TLoadSaveList::IndexOfName(const std::string& name) const
     // searched one by one; the index pays off for repeated lookups.
     constexpr size_t IndexFrom = 24;
     constexpr int ScansBeforeIndex = 4;
-    if (!indexValid_ && (items_.size() < IndexFrom || scansSinceChange_ < ScansBeforeIndex)) {
+    if (!index_ && (items_.size() < IndexFrom || scansSinceChange_ < ScansBeforeIndex)) {
         ++scansSinceChange_;
         return LinearIndexOfName(name);
     }
-    if (!indexValid_)
+    if (!index_) {
         BuildIndex();
+        if (!index_)
+            return LinearIndexOfName(name);
+    }
+    const NameIndex& index = *index_;
     const uint64_t hash = NameHash(name);
     const uint32_t tag = HashTag(hash);
-    const size_t mask = index_.size() - 1;
+    const size_t mask = index.Slots.size() - 1;
     for (size_t s = HomeSlot(hash, mask);; s = (s + 1) & mask) {
-        const IndexSlot& slot = index_[s];
+        const IndexSlot& slot = index.Slots[s];
         if (slot.position < 0)
             return -1; // names change only through NamesChanged(), so a miss is final
-        if (slot.hashTag != tag)
+        if (slot.hashTag != tag || !SameAsUpper(name, index.Names.data() + slot.nameAt, slot.nameLength))
             continue;
-        if (SameName(items_[static_cast<size_t>(slot.position)]->Name, name))
+        if (SameText(items_[static_cast<size_t>(slot.position)]->Name, name))
             return slot.position;
-        // Either another name of the same tag or an element renamed without
-        // telling the list: look again one by one, and index afresh later.
-        indexValid_ = false;
+        // The element was renamed without telling the list: look again one
+        // by one, and index afresh later.
+        index_.reset();
         scansSinceChange_ = 0;
         return LinearIndexOfName(name);
     }
@@ -200,7 +305,7 @@ int TLoadSaveList::IndexOfName(const std::string& name) const
 TLoadSaveItem* TLoadSaveList::FindByName(const std::string& name) const
 {
     const int i = IndexOfName(name);
-    return i < 0 ? nullptr : items_[static_cast<size_t>(i)].get();
+    return i < 0 ? nullptr : items_[static_cast<size_t>(i)];
 }
 
 int TLoadSaveList::ResolveName(const std::string& kindLabel, const std::string& name)
@@ -220,56 +325,70 @@ void TLoadSaveList::SortByName()
 {
     NamesChanged();
     std::stable_sort(items_.begin(), items_.end(),
-                     [](const auto& a, const auto& b) { return a->Name < b->Name; });
+                     [](const TLoadSaveItem* a, const TLoadSaveItem* b) { return a->Name < b->Name; });
 }
 
 TLoadSaveItem* TLoadSaveList::Add(std::unique_ptr<TLoadSaveItem> item)
 {
-    items_.push_back(std::move(item));
-    if (indexValid_) // an appended name only counts where no earlier one is equal
+    items_.push_back(nullptr);
+    items_.back() = item.release();
+    if (index_) // an appended name only counts where no earlier one is equal
         IndexElement(items_.size() - 1);
-    return items_.back().get();
+    return items_.back();
 }
 
 TLoadSaveItem* TLoadSaveList::Insert(int index, std::unique_ptr<TLoadSaveItem> item)
 {
     NamesChanged();
     const size_t at = std::min(static_cast<size_t>(std::max(index, 0)), items_.size());
-    return items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), std::move(item))->get();
+    TLoadSaveItem* const raw = item.get();
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), raw);
+    item.release();
+    return raw;
 }
 
 void TLoadSaveList::Delete(int index)
 {
     NamesChanged();
+    TLoadSaveItem* const element = items_.at(static_cast<size_t>(index));
     items_.erase(items_.begin() + index);
+    Dispose(element);
 }
 
 std::unique_ptr<TLoadSaveItem> TLoadSaveList::Extract(int index)
 {
     NamesChanged();
-    std::unique_ptr<TLoadSaveItem> item = std::move(items_.at(static_cast<size_t>(index)));
+    TLoadSaveItem* const element = items_.at(static_cast<size_t>(index));
+    std::unique_ptr<TLoadSaveItem> out = Release(element);
     items_.erase(items_.begin() + index);
-    return item;
+    return out;
 }
 
 void TLoadSaveList::Move(int from, int to)
 {
     if (from == to)
         return;
-    std::unique_ptr<TLoadSaveItem> item = Extract(from);
-    Insert(to, std::move(item));
+    NamesChanged();
+    const auto first = items_.begin();
+    TLoadSaveItem* const element = items_.at(static_cast<size_t>(from));
+    items_.erase(first + from);
+    const size_t at = std::min(static_cast<size_t>(std::max(to, 0)), items_.size());
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), element);
 }
 
 void TLoadSaveList::Clear()
 {
     NamesChanged();
-    items_.clear();
+    std::vector<TLoadSaveItem*> gone;
+    gone.swap(items_);
+    for (TLoadSaveItem* element : gone)
+        Dispose(element);
 }
 
 int TLoadSaveList::IndexOf(const TLoadSaveItem* item) const
 {
     for (size_t i = 0; i < items_.size(); ++i)
-        if (items_[i].get() == item)
+        if (items_[i] == item)
             return static_cast<int>(i);
     return -1;
 }
@@ -278,7 +397,7 @@ std::vector<std::string> TLoadSaveList::Names() const
 {
     std::vector<std::string> names;
     names.reserve(items_.size());
-    for (const auto& item : items_)
+    for (const TLoadSaveItem* item : items_)
         names.push_back(item->Name);
     return names;
 }

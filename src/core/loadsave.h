@@ -57,8 +57,8 @@ protected:
 
 class TLoadSaveList {
 public:
-    TLoadSaveList() = default;
-    virtual ~TLoadSaveList() = default;
+    TLoadSaveList();
+    virtual ~TLoadSaveList();
     TLoadSaveList(const TLoadSaveList&) = delete;
     TLoadSaveList& operator=(const TLoadSaveList&) = delete;
 
@@ -83,7 +83,7 @@ public:
 
     // The owned elements.
     int Count() const { return static_cast<int>(items_.size()); }
-    TLoadSaveItem* Item(int index) const { return items_.at(static_cast<size_t>(index)).get(); }
+    TLoadSaveItem* Item(int index) const { return items_.at(static_cast<size_t>(index)); }
     TLoadSaveItem* Add(std::unique_ptr<TLoadSaveItem> item);
     TLoadSaveItem* Insert(int index, std::unique_ptr<TLoadSaveItem> item);
     void Delete(int index);
@@ -95,11 +95,7 @@ public:
 
     // Must be called after an element's Name was changed in place, so that
     // lookups by name see the new name.
-    void NamesChanged()
-    {
-        indexValid_ = false;
-        scansSinceChange_ = 0;
-    }
+    void NamesChanged();
 
 protected:
     // Appends an element read by LoadFromStream.
@@ -108,25 +104,41 @@ protected:
     // Room for count elements in all, ahead of reading a known number of them.
     void Reserve(size_t count) { items_.reserve(count); }
 
+    // Elements a load reads together can live side by side in one block of
+    // memory the list owns, instead of one heap object each. A block's
+    // elements are all of one type, built in place by the list's own code.
+    struct BlockType {
+        size_t Stride; // the size of one element, a multiple of its alignment
+        // A heap element taking over the content of an element of a block,
+        // for an element that leaves the list.
+        std::unique_ptr<TLoadSaveItem> (*MoveOut)(TLoadSaveItem& element);
+    };
+    // Storage for count elements of the type, or nullptr when the list
+    // already has a block (the caller then makes heap elements). Each
+    // element built there must be handed to AddFromBlock, in storage order.
+    void* NewBlock(const BlockType& type, size_t count);
+    void AddFromBlock(TLoadSaveItem* element);
+
 private:
     int LinearIndexOfName(const std::string& name) const;
     void BuildIndex() const;
     // Enters the element at a position unless an earlier one of that name is there.
     void IndexElement(size_t position) const;
+    // Ends an element: destroyed in its block, or deleted.
+    void Dispose(TLoadSaveItem* element);
+    // Takes an element out of the list's ownership into a heap object of its own.
+    std::unique_ptr<TLoadSaveItem> Release(TLoadSaveItem* element);
+    bool InBlock(const TLoadSaveItem* element) const;
 
-    std::vector<std::unique_ptr<TLoadSaveItem>> items_;
+    // Owned: elements in block_ are destroyed in place, the others deleted.
+    std::vector<TLoadSaveItem*> items_;
+    struct BlockHeader;
+    BlockHeader* block_ = nullptr;
     // Lookup by name without regard to case (first element of that name):
     // built for long lists that are searched repeatedly, dropped whenever the
-    // list changes. An open-addressed table of positions, each with the high
-    // bits of its name's hash, so a probe touches no element but the one it
-    // finds; its size is a power of two, at most half full.
-    struct IndexSlot {
-        uint32_t hashTag = 0;
-        int32_t position = -1; // -1: an empty slot
-    };
-    mutable std::vector<IndexSlot> index_;
-    mutable size_t indexed_ = 0; // slots in use
-    mutable bool indexValid_ = false;
+    // list changes.
+    struct NameIndex;
+    mutable std::unique_ptr<NameIndex> index_;
     mutable int scansSinceChange_ = 0;
 };
 

@@ -6,6 +6,9 @@
 #include "text.h"
 
 #include <algorithm>
+#include <new>
+#include <utility>
+#include <vector>
 
 namespace kestrune {
 
@@ -47,25 +50,49 @@ TParList::TParList(std::string name, TQVFileStream& stream) : Name(std::move(nam
 
 std::unique_ptr<TLoadSaveItem> TParList::CreateItem() { return std::make_unique<TPar>(); }
 
+namespace {
+std::unique_ptr<TLoadSaveItem> MoveOutPar(TLoadSaveItem& element)
+{
+    auto& par = static_cast<TPar&>(element);
+    return std::make_unique<TPar>(std::move(par.Name), std::move(par.Value));
+}
+} // namespace
+
+const TLoadSaveList::BlockType TParList::ParBlock = {sizeof(TPar), MoveOutPar};
+
 void TParList::LoadFromStream(TQVFileStream& stream)
 {
     // What TPar::LoadFromStream reads, with the entry made only once its
-    // name is known: the empty name that ends the list makes none.
-    // Most lists hold a handful of entries: room for those comes at once
-    // rather than growing one step at a time.
-    constexpr size_t FirstRoom = 8;
+    // name is known: the empty name that ends the list makes none. The
+    // entries of a list are read first and then made side by side in one
+    // block (a list of one gets a heap entry, which is no larger).
+    thread_local std::vector<std::pair<std::string, std::string>> read;
+    read.clear();
     while (!stream.AtEnd()) {
         std::string name = stream.ReadToken();
         if (name.empty())
             break;
-        if (Count() == 0)
-            Reserve(FirstRoom);
-        std::unique_ptr<TLoadSaveItem> entry = CreateItem();
-        auto* par = static_cast<TPar*>(entry.get());
-        par->Name = std::move(name);
-        par->Value = stream.ReadToken();
-        AddLoaded(std::move(entry));
+        std::string value = stream.ReadToken();
+        read.emplace_back(std::move(name), std::move(value));
     }
+    void* block = read.size() >= 2 ? NewBlock(ParBlock, read.size()) : nullptr;
+    if (!block) {
+        Reserve(static_cast<size_t>(Count()) + read.size());
+        for (auto& [name, value] : read) {
+            std::unique_ptr<TLoadSaveItem> entry = CreateItem();
+            auto* par = static_cast<TPar*>(entry.get());
+            par->Name = std::move(name);
+            par->Value = std::move(value);
+            AddLoaded(std::move(entry));
+        }
+    } else {
+        auto* at = static_cast<unsigned char*>(block);
+        for (auto& [name, value] : read) {
+            AddFromBlock(new (at) TPar(std::move(name), std::move(value)));
+            at += ParBlock.Stride;
+        }
+    }
+    read.clear();
 }
 
 std::string TParList::GetValue(const std::string& name) const

@@ -61,6 +61,10 @@ public:
 
     // The definition section ExpandToTable completes from, for a filter.
     std::string SectionFor(const std::string& filter) const;
+
+private:
+    // Entries read by one load are made side by side in one block.
+    static const BlockType ParBlock;
 };
 
 class TEventList : public TParList {

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
-
+#include <utility>
 #include <vector>
 
 namespace kestrune {
@@ -280,7 +280,7 @@ public:
           element_(element)
     {
         std::memcpy(before_, before, sizeof before_);
-        std::memcpy(after_, element->PatternCells, sizeof after_);
+        std::memcpy(after_, std::as_const(*element).PatternCells.Data(), sizeof after_);
     }
 
 protected:
@@ -292,7 +292,7 @@ private:
     {
         if (history_.OnShowElement)
             history_.OnShowElement(element_);
-        std::memcpy(element_->PatternCells, cells, sizeof element_->PatternCells);
+        std::memcpy(element_->PatternCells.Data(), cells, TPatternCells::Bytes);
         element_->PreparePictures();
     }
     TListedItem* element_;
@@ -540,7 +540,7 @@ std::vector<std::pair<std::string, std::string>> TMapHistory::ParametersOf(const
 
 void TMapHistory::PatternChanged(TListedItem* element, const uint8_t (&before)[11][11])
 {
-    if (!element || std::memcmp(before, element->PatternCells, sizeof element->PatternCells) == 0)
+    if (!element || std::memcmp(before, std::as_const(*element).PatternCells.Data(), TPatternCells::Bytes) == 0)
         return;
     Push(new TPatternCommand(*this, element, before));
 }

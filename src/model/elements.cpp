@@ -36,6 +36,21 @@ bool IsPatternChar(char c)
     return v >= 0 && v <= HighestColorValue;
 }
 
+// -------------------------------------------------------------- TPatternCells
+
+TPatternCells::Row* TPatternCells::Rows()
+{
+    if (!rows_)
+        rows_.reset(new Row[Max]()); // all zero
+    return rows_.get();
+}
+
+const TPatternCells::Row* TPatternCells::Zero()
+{
+    static const Row zero[Max] = {};
+    return zero;
+}
+
 // ------------------------------------------------------------------- TPicture
 
 void TPicture::Request(const Project* project, std::string path, bool elementRelative)

@@ -27,6 +27,31 @@ int PatternValue(char c);
 // Whether a character is a valid pattern value (0 to 33) as written.
 bool IsPatternChar(char c);
 
+// The colour pattern of an element: 11 rows of 11 values. Only walls,
+// floors, ceilings and objects have one, so the rows are made on the first
+// write through a non-const element; until then every value reads 0.
+class TPatternCells {
+public:
+    static constexpr int Max = 11;
+    static constexpr size_t Bytes = static_cast<size_t>(Max) * Max;
+    using Row = uint8_t[Max];
+
+    Row& operator[](int row) { return Rows()[row]; }
+    const Row& operator[](int row) const { return rows_ ? rows_[row] : Zero()[row]; }
+    // All rows, one after the other (Bytes values).
+    uint8_t* Data() { return Rows()[0]; }
+    const uint8_t* Data() const { return (*this)[0]; }
+    Row* begin() { return Rows(); }
+    Row* end() { return Rows() + Max; }
+    const Row* begin() const { return &(*this)[0]; }
+    const Row* end() const { return &(*this)[0] + Max; }
+
+private:
+    Row* Rows();
+    static const Row* Zero();
+    std::unique_ptr<Row[]> rows_;
+};
+
 // A drawing cache: a ready bitmap or none.
 using TImagePtr = std::unique_ptr<QImage>;
 
@@ -76,7 +101,7 @@ private:
 
 class TListedItem : public TLoadSaveItem {
 public:
-    static constexpr int PatternMax = 11;
+    static constexpr int PatternMax = TPatternCells::Max;
 
     TListedItem(std::string defName, TListedList* owner);
     ~TListedItem() override;
@@ -89,7 +114,7 @@ public:
     // Drawing caches of the pattern: [0] zoom 1, [1] the current zoom.
     std::array<TImagePtr, 2> PatternPictures;
     TListedList* Owner = nullptr;
-    uint8_t PatternCells[PatternMax][PatternMax] = {};
+    TPatternCells PatternCells;
 
     // ---- the nine operations descendants override, in this order ----
     bool LoadFromStream(TQVFileStream& stream) override;

@@ -3,6 +3,7 @@
 #include "model/project.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kestrune {
 
@@ -139,7 +140,7 @@ void TListedItem::DrawPattern(TCanvas& canvas, int x, int y, int, int zoom)
     const PatternPalette palette(Proj());
     for (int r = 0; r < rows; ++r)
         for (int q = 0; q < columns; ++q)
-            canvas.PatternSquare(x + q * zoom, y + r * zoom, zoom, palette[PatternCells[r][q]]);
+            canvas.PatternSquare(x + q * zoom, y + r * zoom, zoom, palette[std::as_const(PatternCells)[r][q]]);
 }
 
 void TListedItem::Draw(TCanvas& canvas, int x, int y, int orientation, int zoom)
@@ -178,7 +179,7 @@ void TWall::DrawPattern(TCanvas& canvas, int x, int y, int side, int zoom)
     const int dx = across ? 1 : 0, dy = across ? 0 : 1;
     const PatternPalette palette(Proj());
     for (int q = 0; q < 11; ++q)
-        canvas.PatternSquare((x + q * dx) * zoom, (y + q * dy) * zoom, zoom, palette[PatternCells[0][q]]);
+        canvas.PatternSquare((x + q * dx) * zoom, (y + q * dy) * zoom, zoom, palette[std::as_const(PatternCells)[0][q]]);
 }
 
 void TWall::Draw(TCanvas& canvas, int x, int y, int side, int zoom)

@@ -64,6 +64,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -1023,7 +1024,7 @@ void TForm1::BuildPanels()
             FocusTree();
             patternElement_ = const_cast<TListedItem*>(project_->SelectedElement);
             if (patternElement_)
-                std::memcpy(patternBefore_, patternElement_->PatternCells, sizeof patternBefore_);
+                std::memcpy(patternBefore_, std::as_const(*patternElement_).PatternCells.Data(), sizeof patternBefore_);
             patternEditor_->PressAt(patternElement_, QPoint(px, py), button);
             return;
         }

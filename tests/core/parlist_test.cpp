@@ -134,6 +134,42 @@ TEST(ParListFile, StreamConstructorStopsAtTheEndMarker)
     EXPECT_EQ(c.ReadToken(), "after");
 }
 
+// The entries one load reads live side by side; every list operation on
+// them (and a second load appended to the same list) behaves as on entries
+// made one by one, and an extracted entry outlives its list.
+TEST(ParListFile, LoadedEntriesTakePartInEveryListOperation)
+{
+    std::string bytes;
+    for (const char* n : {"a", "b", "c", "d", "e"})
+        bytes += std::string("\r\n") + n + AB + std::string(40, *n) + AB;
+    bytes += "\r\n" + AB;
+    TQVFileStream r(TFileStream::MemoryTag{}, bytes + bytes);
+    std::unique_ptr<TLoadSaveItem> kept;
+    {
+        TParList list("p", r);
+        list.LoadFromStream(r); // appended: the second load's entries cannot share the first block
+        ASSERT_EQ(list.Count(), 10);
+        TPar* c = list.Par(2);
+        kept = list.Extract(1); // "b" leaves in a heap entry of its own
+        EXPECT_EQ(list.Par(1), c); // the others stay where they are
+        list.Move(0, 3);
+        list.Delete(4);
+        list.Insert(0, std::move(kept));
+        list.SetValue("new", "1");
+        std::string names;
+        for (int i = 0; i < list.Count(); ++i)
+            names += list.Par(i)->Name;
+        EXPECT_EQ(names, "bcdeabcdenew");
+        EXPECT_EQ(list.GetValue("c"), std::string(40, 'c'));
+        kept = list.Extract(0);
+        list.SortByName();
+        list.Clear();
+        list.LoadFromStream(r); // nothing left: reads nothing
+        EXPECT_EQ(list.Count(), 0);
+    }
+    EXPECT_EQ(static_cast<TPar*>(kept.get())->Value, std::string(40, 'b'));
+}
+
 TEST(ParListFile, BothFormsRoundTrip)
 {
     TempDir dir;
