@@ -308,7 +308,7 @@ TLoadSaveItem* TLoadSaveList::FindByName(const std::string& name) const
     return i < 0 ? nullptr : items_[static_cast<size_t>(i)];
 }
 
-int TLoadSaveList::ResolveName(const std::string& kindLabel, const std::string& name)
+int TLibraryList::ResolveName(const std::string& kindLabel, const std::string& name)
 {
     const int found = IndexOfName(name);
     if (found >= 0)

@@ -62,11 +62,6 @@ public:
     TLoadSaveList(const TLoadSaveList&) = delete;
     TLoadSaveList& operator=(const TLoadSaveList&) = delete;
 
-    // Answers given for missing names (no regard to case); -1 means none.
-    std::vector<std::pair<std::string, int>> Replacements;
-    // Who is asked for a missing name; without one a missing name resolves to -1.
-    TReplacementChooser* Chooser = nullptr;
-
     virtual std::unique_ptr<TLoadSaveItem> CreateItem() = 0;
     virtual void LoadFromStream(TQVFileStream& stream);
     virtual void SaveToStream(TQVFileStream& stream);
@@ -78,7 +73,6 @@ public:
 
     int IndexOfName(const std::string& name) const;
     TLoadSaveItem* FindByName(const std::string& name) const;
-    int ResolveName(const std::string& kindLabel, const std::string& name);
     void SortByName();
 
     // The owned elements.
@@ -140,6 +134,19 @@ private:
     struct NameIndex;
     mutable std::unique_ptr<NameIndex> index_;
     mutable int scansSinceChange_ = 0;
+};
+
+// A library: a list whose elements maps and placements refer to by name,
+// with the answers given for names it does not hold.
+class TLibraryList : public TLoadSaveList {
+public:
+    // Answers given for missing names (no regard to case); -1 means none.
+    std::vector<std::pair<std::string, int>> Replacements;
+    // Who is asked for a missing name; without one a missing name resolves to -1.
+    TReplacementChooser* Chooser = nullptr;
+
+    // The position of the element of that name, or of the one chosen for it.
+    int ResolveName(const std::string& kindLabel, const std::string& name);
 };
 
 } // namespace kestrune

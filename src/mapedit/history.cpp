@@ -194,7 +194,7 @@ private:
             return;
         Leaving(placement_);
         if (auto* item = dynamic_cast<TItem*>(placement_); item && map_->InMap(item->X, item->Y))
-            --map_->Cell(item->X, item->Y).ItemCount;
+            map_->Cell(item->X, item->Y).ItemRemoved();
         index_ = at;
         held_ = list->Extract(at);
     }
@@ -205,7 +205,7 @@ private:
         List()->Insert(index_, std::move(held_));
         if (auto* item = dynamic_cast<TItem*>(placement_)) {
             if (map_->InMap(item->X, item->Y))
-                ++map_->Cell(item->X, item->Y).ItemCount;
+                map_->Cell(item->X, item->Y).ItemAdded();
             else
                 map_->RecountItems(); // the map shrank meanwhile: where loading puts it
         }
@@ -608,7 +608,7 @@ void TMapHistory::RemovePlacement(TMap* map, TListedItem* placement)
         return;
     if (auto* item = dynamic_cast<TItem*>(placement); item && map->InMap(item->X, item->Y) &&
                                                       map->Cell(item->X, item->Y).ItemCount > 0)
-        --map->Cell(item->X, item->Y).ItemCount;
+        map->Cell(item->X, item->Y).ItemRemoved();
     std::unique_ptr<TLoadSaveItem> held = list->Extract(at);
     Push(new TPlacementCommand(*this, map, placement, false, std::move(held), at));
 }

@@ -161,7 +161,7 @@ protected:
 };
 
 // A library of game elements.
-class TListedList : public TLoadSaveList {
+class TListedList : public TLibraryList {
 public:
     explicit TListedList(Project* project) : Proj(project) {}
 

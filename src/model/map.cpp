@@ -60,7 +60,7 @@ std::string PathText(const std::filesystem::path& path)
 void TMapCell::SetSlot(int slot, int value)
 {
     if (slot == 8)
-        ItemCount = value;
+        ItemCount = static_cast<uint16_t>(std::clamp(value, 0, static_cast<int>(UINT16_MAX)));
     else if (slot >= 0 && slot < 8)
         Slots[slot] = static_cast<uint8_t>(value);
 }
@@ -444,7 +444,7 @@ void TMap::RecountItems()
             item->X = 0;
         if (item->Y < 0 || item->Y >= SizeY)
             item->Y = 0;
-        ++Cell(item->X, item->Y).ItemCount;
+        Cell(item->X, item->Y).ItemAdded();
     }
 }
 
@@ -457,7 +457,7 @@ TItem* TMap::AddItem(TItemDef* def, int x, int y)
     auto* item = static_cast<TItem*>(Items->Add(std::make_unique<TItem>(def, Items.get(), x, y)));
     if (Cell(x, y).ObjectIndex() != 0)
         item->Params->SetValue("visible", "F");
-    ++Cell(x, y).ItemCount;
+    Cell(x, y).ItemAdded();
     return item;
 }
 
@@ -472,8 +472,8 @@ void TMap::MoveItem(TItem* item, int x, int y)
     if (!item || !InMap(x, y))
         return;
     if (InMap(item->X, item->Y))
-        --Cell(item->X, item->Y).ItemCount;
-    ++Cell(x, y).ItemCount;
+        Cell(item->X, item->Y).ItemRemoved();
+    Cell(x, y).ItemAdded();
     item->X = x;
     item->Y = y;
 }
@@ -520,7 +520,7 @@ void TMap::RemovePlacement(TListedItem* placement)
     if (item >= 0) {
         const TItem* it = Items->ItemAt(item);
         if (InMap(it->X, it->Y) && Cell(it->X, it->Y).ItemCount > 0)
-            --Cell(it->X, it->Y).ItemCount;
+            Cell(it->X, it->Y).ItemRemoved();
         Items->Delete(item);
         return;
     }

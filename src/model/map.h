@@ -30,8 +30,20 @@ public:
 // on it. Slots 0 to 6 hold a 1-based library position, 0 for none.
 struct TMapCell {
     uint8_t Slots[8] = {};
-    // Derived from the item list, never stored; wide enough for every item a file can hold.
-    int32_t ItemCount = 0;
+    // Derived from the item list, never stored; wide enough for every item a
+    // file can hold (its item count is 16 bits). Past that it stays at the top.
+    uint16_t ItemCount = 0;
+
+    void ItemAdded()
+    {
+        if (ItemCount < UINT16_MAX)
+            ++ItemCount;
+    }
+    void ItemRemoved()
+    {
+        if (ItemCount > 0)
+            --ItemCount;
+    }
 
     uint8_t& Wall(int side) { return Slots[side]; }
     uint8_t Wall(int side) const { return Slots[side]; }

@@ -45,7 +45,7 @@ public:
     }
 };
 
-class TTestLibrary : public TLoadSaveList {
+class TTestLibrary : public TLibraryList {
 public:
     std::unique_ptr<TLoadSaveItem> CreateItem() override { return std::make_unique<TTestItem>(); }
 

@@ -215,7 +215,7 @@ public:
     void SaveToStream(TQVFileStream&) override {}
 };
 
-class TTestLibrary : public TLoadSaveList {
+class TTestLibrary : public TLibraryList {
 public:
     explicit TTestLibrary(std::initializer_list<const char*> names)
     {
