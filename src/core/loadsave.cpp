@@ -4,6 +4,8 @@
 #include "text.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <stdexcept>
 
 namespace kestrune {
 
@@ -26,15 +28,6 @@ int TReplacementChooser::Ask(const std::string& kindLabel, const std::string& na
 }
 
 // -------------------------------------------------------------- TLoadSaveList
-
-// A block: this header, then Count elements of Type->Stride bytes each.
-struct TLoadSaveList::BlockHeader {
-    const BlockType* Type;
-    uint32_t Count; // elements the block was made for
-    uint32_t Live;  // of those, the ones not yet destroyed
-    unsigned char* First() { return reinterpret_cast<unsigned char*>(this) + sizeof(BlockHeader); }
-};
-static_assert(sizeof(void*) + 8 == 16, "the block header keeps its elements 16-byte aligned");
 
 namespace {
 // An open-addressed table of positions, each with the high bits of its
@@ -64,6 +57,26 @@ void TLoadSaveList::NamesChanged()
 {
     index_.reset();
     scansSinceChange_ = 0;
+}
+
+TLoadSaveItem* TLoadSaveList::OutOfRange() { throw std::out_of_range("TLoadSaveList::Item"); }
+
+void TLoadSaveList::Materialize()
+{
+    if (!inOrder_)
+        return;
+    std::vector<TLoadSaveItem*> all;
+    all.reserve(static_cast<size_t>(inOrder_) + 1); // the only step that can fail: nothing changed yet
+    for (size_t i = 0; i < inOrder_; ++i)
+        all.push_back(InOrderAt(i));
+    items_.swap(all);
+    inOrder_ = 0;
+}
+
+void TLoadSaveList::Reserve(size_t count)
+{
+    Materialize();
+    items_.reserve(count);
 }
 
 bool TLoadSaveList::InBlock(const TLoadSaveItem* element) const
@@ -101,7 +114,10 @@ void* TLoadSaveList::NewBlock(const BlockType& type, size_t count)
 {
     if (block_ || count == 0 || count > UINT32_MAX)
         return nullptr;
-    items_.reserve(items_.size() + count); // AddFromBlock cannot fail half-way
+    Materialize();
+    if (!items_.empty())
+        items_.reserve(items_.size() + count); // AddFromBlock cannot fail half-way
+    static_assert(sizeof(BlockHeader) == 16, "elements after the header keep the alignment of new");
     void* memory = ::operator new(sizeof(BlockHeader) + count * type.Stride);
     block_ = new (memory) BlockHeader{&type, static_cast<uint32_t>(count), 0};
     return block_->First();
@@ -111,6 +127,12 @@ void TLoadSaveList::AddFromBlock(TLoadSaveItem* element)
 {
     ++block_->Live;
     NamesChanged();
+    // Elements made in storage order into an empty list need no array.
+    if (items_.empty() && reinterpret_cast<unsigned char*>(element) == block_->First() + inOrder_ * block_->Type->Stride) {
+        ++inOrder_;
+        return;
+    }
+    Materialize();
     items_.push_back(element);
 }
 
@@ -128,14 +150,15 @@ void TLoadSaveList::LoadFromStream(TQVFileStream& stream)
 void TLoadSaveList::AddLoaded(std::unique_ptr<TLoadSaveItem> item)
 {
     NamesChanged();
+    Materialize();
     items_.push_back(nullptr);
     items_.back() = item.release();
 }
 
 void TLoadSaveList::SaveToStream(TQVFileStream& stream)
 {
-    for (TLoadSaveItem* element : items_)
-        element->SaveToStream(stream);
+    for (size_t i = 0, n = static_cast<size_t>(Count()); i < n; ++i)
+        At(i)->SaveToStream(stream);
     stream.WriteToken(IsCounted(stream) ? "" : "\r\n");
 }
 
@@ -168,8 +191,8 @@ void TLoadSaveList::SaveToFile(const std::filesystem::path& path, bool counted)
 
 int TLoadSaveList::LinearIndexOfName(const std::string& name) const
 {
-    for (size_t i = 0; i < items_.size(); ++i)
-        if (SameText(items_[i]->Name, name))
+    for (size_t i = 0, n = static_cast<size_t>(Count()); i < n; ++i)
+        if (SameText(At(i)->Name, name))
             return static_cast<int>(i);
     return -1;
 }
@@ -222,14 +245,15 @@ bool SameAsUpper(const std::string& name, const char* upperName, size_t length)
 void TLoadSaveList::BuildIndex() const
 {
     size_t slots = 64;
-    while (slots < items_.size() * 2)
+    const size_t count = static_cast<size_t>(Count());
+    while (slots < count * 2)
         slots *= 2;
     if (!index_)
         index_ = std::make_unique<NameIndex>();
     index_->Slots.assign(slots, IndexSlot{});
     index_->Used = 0;
     index_->Names.clear();
-    for (size_t i = 0; i < items_.size() && index_; ++i)
+    for (size_t i = 0; i < count && index_; ++i)
         IndexElement(i);
 }
 
@@ -240,7 +264,7 @@ void TLoadSaveList::IndexElement(size_t position) const
         BuildIndex(); // grown; it takes in the new element as well
         return;
     }
-    const std::string& name = items_[position]->Name;
+    const std::string& name = At(position)->Name;
     const uint64_t hash = NameHash(name);
     const uint32_t tag = HashTag(hash);
     const size_t mask = index.Slots.size() - 1;
@@ -273,7 +297,7 @@ int TLoadSaveList::IndexOfName(const std::string& name) const
     // searched one by one; the index pays off for repeated lookups.
     constexpr size_t IndexFrom = 24;
     constexpr int ScansBeforeIndex = 4;
-    if (!index_ && (items_.size() < IndexFrom || scansSinceChange_ < ScansBeforeIndex)) {
+    if (!index_ && (static_cast<size_t>(Count()) < IndexFrom || scansSinceChange_ < ScansBeforeIndex)) {
         ++scansSinceChange_;
         return LinearIndexOfName(name);
     }
@@ -292,7 +316,7 @@ int TLoadSaveList::IndexOfName(const std::string& name) const
             return -1; // names change only through NamesChanged(), so a miss is final
         if (slot.hashTag != tag || !SameAsUpper(name, index.Names.data() + slot.nameAt, slot.nameLength))
             continue;
-        if (SameText(items_[static_cast<size_t>(slot.position)]->Name, name))
+        if (SameText(At(static_cast<size_t>(slot.position))->Name, name))
             return slot.position;
         // The element was renamed without telling the list: look again one
         // by one, and index afresh later.
@@ -305,7 +329,7 @@ int TLoadSaveList::IndexOfName(const std::string& name) const
 TLoadSaveItem* TLoadSaveList::FindByName(const std::string& name) const
 {
     const int i = IndexOfName(name);
-    return i < 0 ? nullptr : items_[static_cast<size_t>(i)];
+    return i < 0 ? nullptr : At(static_cast<size_t>(i));
 }
 
 int TLibraryList::ResolveName(const std::string& kindLabel, const std::string& name)
@@ -324,12 +348,14 @@ int TLibraryList::ResolveName(const std::string& kindLabel, const std::string& n
 void TLoadSaveList::SortByName()
 {
     NamesChanged();
+    Materialize();
     std::stable_sort(items_.begin(), items_.end(),
                      [](const TLoadSaveItem* a, const TLoadSaveItem* b) { return a->Name < b->Name; });
 }
 
 TLoadSaveItem* TLoadSaveList::Add(std::unique_ptr<TLoadSaveItem> item)
 {
+    Materialize();
     items_.push_back(nullptr);
     items_.back() = item.release();
     if (index_) // an appended name only counts where no earlier one is equal
@@ -340,6 +366,7 @@ TLoadSaveItem* TLoadSaveList::Add(std::unique_ptr<TLoadSaveItem> item)
 TLoadSaveItem* TLoadSaveList::Insert(int index, std::unique_ptr<TLoadSaveItem> item)
 {
     NamesChanged();
+    Materialize();
     const size_t at = std::min(static_cast<size_t>(std::max(index, 0)), items_.size());
     TLoadSaveItem* const raw = item.get();
     items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), raw);
@@ -350,6 +377,7 @@ TLoadSaveItem* TLoadSaveList::Insert(int index, std::unique_ptr<TLoadSaveItem> i
 void TLoadSaveList::Delete(int index)
 {
     NamesChanged();
+    Materialize();
     TLoadSaveItem* const element = items_.at(static_cast<size_t>(index));
     items_.erase(items_.begin() + index);
     Dispose(element);
@@ -358,6 +386,7 @@ void TLoadSaveList::Delete(int index)
 std::unique_ptr<TLoadSaveItem> TLoadSaveList::Extract(int index)
 {
     NamesChanged();
+    Materialize();
     TLoadSaveItem* const element = items_.at(static_cast<size_t>(index));
     std::unique_ptr<TLoadSaveItem> out = Release(element);
     items_.erase(items_.begin() + index);
@@ -369,6 +398,7 @@ void TLoadSaveList::Move(int from, int to)
     if (from == to)
         return;
     NamesChanged();
+    Materialize();
     const auto first = items_.begin();
     TLoadSaveItem* const element = items_.at(static_cast<size_t>(from));
     items_.erase(first + from);
@@ -379,6 +409,15 @@ void TLoadSaveList::Move(int from, int to)
 void TLoadSaveList::Clear()
 {
     NamesChanged();
+    // No allocation here: the destructor clears too.
+    const size_t inOrder = inOrder_;
+    inOrder_ = 0;
+    if (inOrder) {
+        unsigned char* const first = block_->First();
+        const size_t stride = block_->Type->Stride;
+        for (size_t i = 0; i < inOrder; ++i) // the last one frees the block
+            Dispose(reinterpret_cast<TLoadSaveItem*>(first + i * stride));
+    }
     std::vector<TLoadSaveItem*> gone;
     gone.swap(items_);
     for (TLoadSaveItem* element : gone)
@@ -387,8 +426,8 @@ void TLoadSaveList::Clear()
 
 int TLoadSaveList::IndexOf(const TLoadSaveItem* item) const
 {
-    for (size_t i = 0; i < items_.size(); ++i)
-        if (items_[i] == item)
+    for (size_t i = 0, n = static_cast<size_t>(Count()); i < n; ++i)
+        if (At(i) == item)
             return static_cast<int>(i);
     return -1;
 }
@@ -396,9 +435,10 @@ int TLoadSaveList::IndexOf(const TLoadSaveItem* item) const
 std::vector<std::string> TLoadSaveList::Names() const
 {
     std::vector<std::string> names;
-    names.reserve(items_.size());
-    for (const TLoadSaveItem* item : items_)
-        names.push_back(item->Name);
+    const size_t n = static_cast<size_t>(Count());
+    names.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        names.push_back(At(i)->Name);
     return names;
 }
 

@@ -76,8 +76,14 @@ public:
     void SortByName();
 
     // The owned elements.
-    int Count() const { return static_cast<int>(items_.size()); }
-    TLoadSaveItem* Item(int index) const { return items_.at(static_cast<size_t>(index)); }
+    int Count() const { return static_cast<int>(inOrder_ ? inOrder_ : items_.size()); }
+    TLoadSaveItem* Item(int index) const
+    {
+        if (inOrder_)
+            return static_cast<uint32_t>(index) < inOrder_ ? InOrderAt(static_cast<size_t>(index))
+                                                           : OutOfRange();
+        return items_.at(static_cast<size_t>(index));
+    }
     TLoadSaveItem* Add(std::unique_ptr<TLoadSaveItem> item);
     TLoadSaveItem* Insert(int index, std::unique_ptr<TLoadSaveItem> item);
     void Delete(int index);
@@ -96,7 +102,7 @@ protected:
     void AddLoaded(std::unique_ptr<TLoadSaveItem> item);
 
     // Room for count elements in all, ahead of reading a known number of them.
-    void Reserve(size_t count) { items_.reserve(count); }
+    void Reserve(size_t count);
 
     // Elements a load reads together can live side by side in one block of
     // memory the list owns, instead of one heap object each. A block's
@@ -114,6 +120,21 @@ protected:
     void AddFromBlock(TLoadSaveItem* element);
 
 private:
+    // A block: this header, then Count elements of Type->Stride bytes each.
+    struct BlockHeader {
+        const BlockType* Type;
+        uint32_t Count; // elements the block was made for
+        uint32_t Live;  // of those, the ones not yet destroyed
+        unsigned char* First() { return reinterpret_cast<unsigned char*>(this) + sizeof(BlockHeader); }
+    };
+    TLoadSaveItem* InOrderAt(size_t index) const
+    {
+        return reinterpret_cast<TLoadSaveItem*>(block_->First() + index * block_->Type->Stride);
+    }
+    [[noreturn]] static TLoadSaveItem* OutOfRange();
+    TLoadSaveItem* At(size_t index) const { return inOrder_ ? InOrderAt(index) : items_[index]; }
+    // From the block order to a list of its own (before any change of order).
+    void Materialize();
     int LinearIndexOfName(const std::string& name) const;
     void BuildIndex() const;
     // Enters the element at a position unless an earlier one of that name is there.
@@ -125,8 +146,10 @@ private:
     bool InBlock(const TLoadSaveItem* element) const;
 
     // Owned: elements in block_ are destroyed in place, the others deleted.
+    // While inOrder_ is not 0 the list is just the block's first inOrder_
+    // elements in storage order, and items_ is empty: a list as loaded needs
+    // no array of its own.
     std::vector<TLoadSaveItem*> items_;
-    struct BlockHeader;
     BlockHeader* block_ = nullptr;
     // Lookup by name without regard to case (first element of that name):
     // built for long lists that are searched repeatedly, dropped whenever the
@@ -134,6 +157,7 @@ private:
     struct NameIndex;
     mutable std::unique_ptr<NameIndex> index_;
     mutable int scansSinceChange_ = 0;
+    uint32_t inOrder_ = 0;
 };
 
 // A library: a list whose elements maps and placements refer to by name,

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -168,6 +169,21 @@ TEST(ParListFile, LoadedEntriesTakePartInEveryListOperation)
         EXPECT_EQ(list.Count(), 0);
     }
     EXPECT_EQ(static_cast<TPar*>(kept.get())->Value, std::string(40, 'b'));
+
+    // A long list as loaded: looked up through the name index, bounds
+    // checked, and then changed.
+    std::string many;
+    for (int i = 0; i < 30; ++i)
+        many += "\r\nn" + std::to_string(i) + AB + "v" + AB;
+    TQVFileStream m(TFileStream::MemoryTag{}, many + "\r\n" + AB);
+    TParList loaded("p", m);
+    for (int round = 0; round < 6; ++round)
+        EXPECT_EQ(loaded.IndexOfName("N17"), 17);
+    EXPECT_THROW(loaded.Item(30), std::out_of_range);
+    loaded.SetValue("n30", "w");
+    loaded.Delete(0);
+    EXPECT_EQ(loaded.IndexOfName("n30"), 29);
+    EXPECT_EQ(loaded.Par(16)->Name, "n17");
 }
 
 TEST(ParListFile, BothFormsRoundTrip)
