@@ -460,13 +460,16 @@ void TQVFileStreamBinary::WriteToken(std::string_view s) { WriteCounted(s); }
 
 bool IsCounted(const TQVFileStream& stream) { return stream.Counted(); }
 
-void PrefetchFile(const fs::path& path)
+uint64_t PrefetchFile(const fs::path& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        return;
+        return 0;
+    struct stat info {};
+    const uint64_t size = ::fstat(fd, &info) == 0 && info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
     ::close(fd);
+    return size;
 }
 
 } // namespace kestrune

@@ -155,7 +155,8 @@ bool IsCounted(const TQVFileStream& stream);
 
 // Asks the system to start reading a file into memory in the background, so
 // that a read of it a little later finds it there. Nothing happens for a
-// file that cannot be opened; the file is not changed.
-void PrefetchFile(const std::filesystem::path& path);
+// file that cannot be opened; the file is not changed. Gives the file's
+// size in bytes (0 for one that cannot be opened).
+uint64_t PrefetchFile(const std::filesystem::path& path);
 
 } // namespace kestrune

@@ -1,6 +1,7 @@
 #include "model/project.h"
 
 #include "core/errors.h"
+#include "core/heap.h"
 #include "core/qvstream.h"
 #include "core/text.h"
 #include "model/picture.h"
@@ -170,12 +171,12 @@ void Project::Load(const std::string& projectFolder)
 void Project::PrefetchLoadFiles(const std::string& dataDef, const std::string& projectDef,
                                 const std::string& mapsFolder) const
 {
-    PrefetchFile(DefinitionFile);
+    uint64_t bytes = PrefetchFile(DefinitionFile);
     for (const std::string& folder : {dataDef, projectDef}) {
         for (const auto& [library, file] : LibraryFiles())
-            PrefetchFile(folder + file);
+            bytes += PrefetchFile(folder + file);
         for (const char* file : {"names.qv5", "game.qv5", "mapColors.qv5"})
-            PrefetchFile(folder + file);
+            bytes += PrefetchFile(folder + file);
     }
     std::vector<fs::path> maps;
     std::error_code ec;
@@ -184,8 +185,10 @@ void Project::PrefetchLoadFiles(const std::string& dataDef, const std::string& p
             maps.push_back(it->path());
     std::sort(maps.begin(), maps.end());
     for (const fs::path& map : maps)
-        PrefetchFile(map);
-    PrefetchFile(mapsFolder + "defined.npcs");
+        bytes += PrefetchFile(map);
+    bytes += PrefetchFile(mapsFolder + "defined.npcs");
+    // What the files become in memory, for a project that is mostly entries.
+    MakeHeapRoom(3 * bytes);
 }
 
 void Project::LoadSharedLibraries(const std::string& folder)

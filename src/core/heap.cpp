@@ -1,0 +1,58 @@
+#include "heap.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
+namespace kestrune {
+
+void MakeHeapRoom(uint64_t bytes)
+{
+#if defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+    constexpr uint64_t Least = 32ull << 20; // below this the faults cost little
+    constexpr uint64_t Most = 2ull << 30;
+    constexpr size_t Piece = 8u << 20;      // each piece below the heap's own limit for large blocks
+    static uint64_t made = 0;               // the room made so far in this process
+    bytes = std::min(bytes, Most);
+    if (bytes < Least || bytes <= made)
+        return;
+    // Blocks up to 16 MiB come from the heap itself, and freed room at its
+    // top stays there instead of going back to the system at once.
+    mallopt(M_MMAP_THRESHOLD, 16 << 20);
+    mallopt(M_TRIM_THRESHOLD, static_cast<int>(bytes + Piece));
+    const size_t pieces = static_cast<size_t>((bytes - made + Piece - 1) / Piece);
+    std::array<void*, Most / Piece> taken{};
+    size_t got = 0;
+    uintptr_t low = UINTPTR_MAX, high = 0;
+    for (; got < pieces; ++got) {
+        void* p = std::malloc(Piece);
+        if (!p)
+            break;
+        taken[got] = p;
+        low = std::min(low, reinterpret_cast<uintptr_t>(p));
+        high = std::max(high, reinterpret_cast<uintptr_t>(p) + Piece);
+    }
+    if (got > 0) {
+        const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+        const uintptr_t from = (low + page - 1) & ~(page - 1);
+        const uintptr_t to = high & ~(page - 1);
+        if (to > from)
+            ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    }
+    for (size_t i = 0; i < got; ++i)
+        std::free(taken[i]);
+    made += static_cast<uint64_t>(got) * Piece;
+#else
+    (void)bytes;
+#endif
+}
+
+} // namespace kestrune
