@@ -51,6 +51,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -613,14 +614,17 @@ void BM_Autosave(benchmark::State& state)
 
 // The files a save writes, written whole; with rename, each through a
 // temporary file beside it as the save does.
-void PlainWrite(benchmark::State& state, bool rename)
+void PlainWrite(benchmark::State& state, bool rename, bool durable = false)
 {
     Installation& inst = Inst();
     const fs::path folder = inst.PlainFolder / (rename ? "renamed" : "direct");
+    std::vector<std::string> folders; // each flushed once, after its files are in place
     std::vector<std::pair<std::string, std::string>> targets; // final, temporary
     for (const auto& [relative, bytes] : inst.SavedFiles) {
         const fs::path target = folder / relative;
         targets.emplace_back(target.string(), (target.parent_path() / ("." + target.filename().string() + ".tmp")).string());
+        if (std::find(folders.begin(), folders.end(), target.parent_path().string()) == folders.end())
+            folders.push_back(target.parent_path().string());
     }
     for (auto _ : state) {
         for (size_t i = 0; i < targets.size(); ++i) {
@@ -628,10 +632,20 @@ void PlainWrite(benchmark::State& state, bool rename)
             const std::string& name = rename ? targets[i].second : targets[i].first;
             std::FILE* f = std::fopen(name.c_str(), "wb");
             std::fwrite(bytes.data(), 1, bytes.size(), f);
+            if (durable) {
+                std::fflush(f);
+                ::fsync(::fileno(f));
+            }
             std::fclose(f);
             if (rename)
                 std::rename(targets[i].second.c_str(), targets[i].first.c_str());
         }
+        for (const std::string& name : folders)
+            if (durable) {
+                const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY);
+                ::fsync(fd);
+                ::close(fd);
+            }
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * inst.SaveBytes));
 }
@@ -667,6 +681,9 @@ void BM_CheckProject(benchmark::State& state)
 
 void BM_PlainWrite(benchmark::State& state) { PlainWrite(state, false); }
 void BM_PlainWriteRename(benchmark::State& state) { PlainWrite(state, true); }
+// As the save with the flush: each file flushed to the disk before it is put
+// in place, and each folder once after.
+void BM_PlainWriteDurable(benchmark::State& state) { PlainWrite(state, true, true); }
 
 // One load in a fresh process of this program; its peak resident memory
 // (VmHWM) against the bytes of the installation on disk.
@@ -756,6 +773,7 @@ BENCHMARK(BM_SaveProject)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRea
 BENCHMARK(BM_Autosave)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_PlainWriteRename)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_PlainWriteDurable)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_CheckProject)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(BM_PeakMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 

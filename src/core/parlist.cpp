@@ -27,10 +27,9 @@ bool TPar::LoadFromStream(TQVFileStream& stream)
 
 void TPar::SaveToStream(TQVFileStream& stream)
 {
-    if (IsCounted(stream))
-        stream.WriteToken(Name);
-    else
-        stream.WriteToken("\r\n" + Name);
+    if (!IsCounted(stream))
+        stream.Write("\r\n", 2); // the line break opens the name's token
+    stream.WriteToken(Name);
     stream.WriteToken(Value);
 }
 

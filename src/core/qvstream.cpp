@@ -431,12 +431,10 @@ void TQVFileStream::WriteCounted(std::string_view s)
     if (s.size() > 65535)
         Refuse("Cannot write a text of " + std::to_string(s.size()) +
                " bytes: a text in this file holds at most 65535 bytes");
-    if (s.size() < 255) {
-        WriteByte(static_cast<unsigned char>(s.size()));
-    } else {
-        WriteByte(255);
-        WriteWord(static_cast<int>(s.size()));
-    }
+    const unsigned char head[3] = {static_cast<unsigned char>(s.size() < 255 ? s.size() : 255),
+                                   static_cast<unsigned char>(s.size() & 0xFF),
+                                   static_cast<unsigned char>((s.size() >> 8) & 0xFF)};
+    Write(head, s.size() < 255 ? 1 : 3);
     Write(s.data(), s.size());
 }
 

@@ -227,13 +227,24 @@ void TMap::SaveToStream(TQVFileStream& stream)
     std::array<std::array<uint8_t, 256>, LayerCount> number{};
     std::array<std::vector<int>, LayerCount> tables;
     size_t numbered = 0;
+    // A slot value is looked at only when it has no number yet; `known`
+    // holds 1 for 0 and for every value numbered, per layer, so most cells
+    // take seven loads and one test.
+    std::array<std::array<uint8_t, 256>, LayerCount> known{};
+    for (auto& layer : known)
+        layer[0] = 1;
     for (int x = 0; x < SizeX && numbered < distinct; ++x) {
         const TMapCell* cells = &Cell(x, 0);
         for (int y = 0; y < SizeY && numbered < distinct; ++y) {
+            const uint8_t* s = cells[y].Slots;
+            if (known[0][s[0]] & known[0][s[1]] & known[0][s[2]] & known[0][s[3]] & known[1][s[4]] &
+                known[2][s[5]] & known[3][s[6]])
+                continue;
             for (int slot = 0; slot < 7; ++slot) {
-                const uint8_t v = cells[y].Slots[slot];
+                const uint8_t v = s[slot];
                 const int layer = LayerOfSlot(slot);
-                if (v != 0 && number[layer][v] == 0) {
+                if (!known[layer][v]) {
+                    known[layer][v] = 1;
                     tables[layer].push_back(v);
                     number[layer][v] = static_cast<uint8_t>(tables[layer].size());
                     ++numbered;
@@ -251,23 +262,26 @@ void TMap::SaveToStream(TQVFileStream& stream)
         stream.WriteByte(static_cast<unsigned char>(tables[layer].size()));
         for (int v : tables[layer]) {
             const int position = v - 1;
-            stream.WriteToken(library && position < library->Count() ? library->Item(position)->Name
-                                                                      : std::string("?"));
+            stream.WriteToken(library && position < library->Count()
+                                  ? std::string_view(library->Item(position)->Name)
+                                  : std::string_view("?"));
         }
     }
     stream.WriteWord(SizeX);
     stream.WriteWord(SizeY);
+    const uint8_t* const walls = number[0].data();
+    const uint8_t* const floors = number[1].data();
+    const uint8_t* const ceilings = number[2].data();
+    const uint8_t* const objects = number[3].data();
     std::vector<uint8_t> column(static_cast<size_t>(SizeY) * RecordSize);
     for (int x = 0; x < SizeX; ++x) {
         const TMapCell* cells = &Cell(x, 0);
         for (int y = 0; y < SizeY; ++y) {
-            uint8_t* record = &column[static_cast<size_t>(y) * RecordSize];
-            const uint8_t* cellSlots = cells[y].Slots;
-            for (int i = 0; i < 7; ++i) {
-                const int slot = RecordSlot[i];
-                record[i] = number[LayerOfSlot(slot)][cellSlots[slot]];
-            }
-            record[7] = cellSlots[7];
+            // Record byte i holds slot RecordSlot[i], as in the load.
+            const uint8_t* s = cells[y].Slots;
+            const uint8_t record[8] = {walls[s[2]],  walls[s[3]],    walls[s[0]],   walls[s[1]],
+                                       floors[s[4]], ceilings[s[5]], objects[s[6]], s[7]};
+            std::memcpy(&column[static_cast<size_t>(y) * RecordSize], record, sizeof record);
         }
         stream.Write(column.data(), column.size());
     }
