@@ -187,14 +187,11 @@ void TListedItem::SaveParameters(TQVFileStream& stream)
 
 void TListedItem::ApplyParameters()
 {
-    // ParameterChanged may store into the list; take copies first. The two
-    // buffers are reused, so only a longer text than before allocates.
-    std::string name, value;
+    // ParameterChanged may set values in the list, which moves no entry,
+    // but it never removes one: the entry's own texts can be handed over.
     for (int i = 0; i < Params->Count(); ++i) {
         const TPar* par = Params->Par(i);
-        name.assign(par->Name);
-        value.assign(par->Value);
-        ParameterChanged(name, value);
+        ParameterChanged(par->Name, par->Value);
     }
 }
 

@@ -123,6 +123,8 @@ public:
     virtual void LoadParameters(TQVFileStream& stream, const std::string& defName);
     virtual void SaveParameters(TQVFileStream& stream);
     virtual void Draw(TCanvas& canvas, int x, int y, int orientation, int zoom);
+    // May set values in Params but never removes an entry from it: name and
+    // value may be an entry's own texts.
     virtual bool ParameterChanged(const std::string& name, const std::string& value);
     virtual void PreparePictures();
     virtual void DrawPattern(TCanvas& canvas, int x, int y, int orientation, int zoom);
