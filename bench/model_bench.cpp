@@ -22,6 +22,10 @@
 // BM_CheckProject runs the project check over the loaded project: without a
 // function index, and with one that documents the functions its scripts call.
 //
+// BM_ToolResave runs `kestrune-tool resave` on a copy of the project, a new
+// process each time, beside BM_PlainReadWrite: the same files read and
+// written with plain file calls, flushed as the save flushes them.
+//
 // BM_PeakMemory starts this program once more (a fresh process) to load the
 // project once and reports its peak resident memory against the bytes on disk,
 // and how long that first load in a fresh process took.
@@ -613,41 +617,113 @@ void BM_Autosave(benchmark::State& state)
 }
 
 // The files a save writes, written whole; with rename, each through a
-// temporary file beside it as the save does.
+// temporary file beside it as the save does; durable: each file flushed to
+// the disk before it is put in place, and each folder once after.
+struct PlainTargets {
+    std::vector<std::pair<std::string, std::string>> files; // final, temporary
+    std::vector<std::string> folders;
+};
+
+PlainTargets TargetsIn(const Installation& inst, const fs::path& folder)
+{
+    PlainTargets t;
+    for (const auto& [relative, bytes] : inst.SavedFiles) {
+        const fs::path target = folder / relative;
+        t.files.emplace_back(target.string(), (target.parent_path() / ("." + target.filename().string() + ".tmp")).string());
+        if (std::find(t.folders.begin(), t.folders.end(), target.parent_path().string()) == t.folders.end())
+            t.folders.push_back(target.parent_path().string());
+    }
+    return t;
+}
+
+void WriteAll(const Installation& inst, const PlainTargets& t, bool rename, bool durable)
+{
+    for (size_t i = 0; i < t.files.size(); ++i) {
+        const std::string& bytes = inst.SavedFiles[i].second;
+        const std::string& name = rename ? t.files[i].second : t.files[i].first;
+        std::FILE* f = std::fopen(name.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        if (durable) {
+            std::fflush(f);
+            ::fsync(::fileno(f));
+        }
+        std::fclose(f);
+        if (rename)
+            std::rename(t.files[i].second.c_str(), t.files[i].first.c_str());
+    }
+    if (durable)
+        for (const std::string& name : t.folders) {
+            const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY);
+            ::fsync(fd);
+            ::close(fd);
+        }
+}
+
 void PlainWrite(benchmark::State& state, bool rename, bool durable = false)
 {
     Installation& inst = Inst();
-    const fs::path folder = inst.PlainFolder / (rename ? "renamed" : "direct");
-    std::vector<std::string> folders; // each flushed once, after its files are in place
-    std::vector<std::pair<std::string, std::string>> targets; // final, temporary
-    for (const auto& [relative, bytes] : inst.SavedFiles) {
-        const fs::path target = folder / relative;
-        targets.emplace_back(target.string(), (target.parent_path() / ("." + target.filename().string() + ".tmp")).string());
-        if (std::find(folders.begin(), folders.end(), target.parent_path().string()) == folders.end())
-            folders.push_back(target.parent_path().string());
-    }
-    for (auto _ : state) {
-        for (size_t i = 0; i < targets.size(); ++i) {
-            const std::string& bytes = inst.SavedFiles[i].second;
-            const std::string& name = rename ? targets[i].second : targets[i].first;
-            std::FILE* f = std::fopen(name.c_str(), "wb");
-            std::fwrite(bytes.data(), 1, bytes.size(), f);
-            if (durable) {
-                std::fflush(f);
-                ::fsync(::fileno(f));
-            }
-            std::fclose(f);
-            if (rename)
-                std::rename(targets[i].second.c_str(), targets[i].first.c_str());
-        }
-        for (const std::string& name : folders)
-            if (durable) {
-                const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY);
-                ::fsync(fd);
-                ::close(fd);
-            }
-    }
+    const PlainTargets t = TargetsIn(inst, inst.PlainFolder / (rename ? "renamed" : "direct"));
+    for (auto _ : state)
+        WriteAll(inst, t, rename, durable);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * inst.SaveBytes));
+}
+
+// `kestrune-tool resave` of a copy of the project, run as a designer runs
+// it (a new process each time, every file flushed), beside reading every
+// file the load reads and writing every file the save writes with plain
+// file calls, flushed the same way.
+fs::path ToolProgram()
+{
+    const fs::path exe = Project::ExecutableFolder();
+    for (const fs::path& p : {exe / "kestrune-tool", exe / ".." / "kestrune-tool"})
+        if (fs::is_regular_file(p))
+            return p;
+    return {};
+}
+
+void BM_ToolResave(benchmark::State& state)
+{
+    Installation& inst = Inst();
+    const fs::path tool = ToolProgram();
+    if (tool.empty()) {
+        state.SkipWithError("kestrune-tool not found beside the benchmark or one folder up");
+        return;
+    }
+    const fs::path copy = inst.PlainFolder / "resave";
+    std::error_code ec;
+    fs::remove_all(copy, ec);
+    fs::create_directories(copy);
+    fs::copy(inst.Root / "install", copy, fs::copy_options::recursive, ec);
+    const std::string game = (copy / "bench.game").string();
+    const std::string def = inst.Definitions.string();
+    for (auto _ : state) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, STDOUT_FILENO);
+            ::execl(tool.c_str(), tool.c_str(), "resave", game.c_str(), "--def", def.c_str(),
+                    static_cast<char*>(nullptr));
+            std::_Exit(127);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("kestrune-tool resave failed");
+            return;
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * (inst.LoadBytes + inst.SaveBytes)));
+}
+
+void BM_PlainReadWrite(benchmark::State& state)
+{
+    Installation& inst = Inst();
+    const PlainTargets t = TargetsIn(inst, inst.PlainFolder / "renamed");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ReadAll(inst));
+        WriteAll(inst, t, true, true);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * (inst.LoadBytes + inst.SaveBytes)));
 }
 
 // The whole check of the loaded project (the load is not timed). With the
@@ -774,6 +850,8 @@ BENCHMARK(BM_Autosave)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.
 BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_PlainWriteRename)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_PlainWriteDurable)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_ToolResave)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(BM_PlainReadWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_CheckProject)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(BM_PeakMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
