@@ -4,9 +4,9 @@
 #include "model/map.h"
 #include "model/project.h"
 
-#include <QDateTime>
-
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -114,7 +114,13 @@ std::string TimeText(fs::file_time_type time)
     const auto system = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
         time - fs::file_time_type::clock::now() + std::chrono::system_clock::now());
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count();
-    return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd hh:mm")).toStdString();
+    // Local time, as the designer's clock shows it.
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    if (!::localtime_r(&t, &local))
+        return {};
+    char text[32];
+    return std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local) ? std::string(text) : std::string();
 }
 
 } // namespace kestrune::recovery
