@@ -7,6 +7,7 @@
 #include "model/picture.h"
 #include "model/pngwriter.h"
 #include "model/projectcheck.h"
+#include "model/render.h"
 
 #include <QSaveFile>
 #include <QString>

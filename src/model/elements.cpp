@@ -2,6 +2,7 @@
 
 #include "core/definitions.h"
 #include "core/qvstream.h"
+#include "model/canvas.h"
 #include "model/picture.h"
 #include "model/project.h"
 
@@ -53,6 +54,25 @@ const TPatternCells::Row* TPatternCells::Zero()
 
 // ------------------------------------------------------------------- TPicture
 
+void TImageDelete::operator()(QImage* image) const { delete image; }
+
+TImagePtr ImagePtr(std::unique_ptr<QImage> image) { return TImagePtr(image.release()); }
+
+TPicture& TPicture::operator=(std::unique_ptr<QImage> image) { return *this = ImagePtr(std::move(image)); }
+
+TPicture::TPicture() = default;
+
+TPicture::~TPicture() = default;
+
+TPicture& TPicture::operator=(TImagePtr image)
+{
+    pending_.clear();
+    image_ = std::move(image);
+    return *this;
+}
+
+void TPicture::reset() { *this = TImagePtr(); }
+
 void TPicture::Request(const Project* project, std::string path, bool elementRelative)
 {
     if (project)
@@ -74,10 +94,10 @@ void TPicture::Resolve() const
             last = i;
     }
     if (last >= 0)
-        image_ = TPictureStore::Shared().Load(file); // one decode shared by every element naming the file
+        image_ = ImagePtr(TPictureStore::Shared().Load(file)); // one decode shared by every element naming the file
     const bool missingAfter = last < static_cast<int>(loads.size()) - 1;
     if (!image_ && missingAfter)
-        image_ = std::make_unique<QImage>(); // what a load of a missing file leaves
+        image_ = TImagePtr(new QImage()); // what a load of a missing file leaves
 }
 
 // ---------------------------------------------------------------- TListedItem

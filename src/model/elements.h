@@ -4,19 +4,21 @@
 
 #include "core/loadsave.h"
 #include "core/parlist.h"
-#include "model/canvas.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <QImage>
+// Pictures are the drawing side's; the elements only hold them.
+class QImage;
 
 namespace kestrune {
 
 class Project;
+class TCanvas;
 class TListedList;
 
 // The characters that stand for the pattern values 0 to 35 in library files.
@@ -52,8 +54,14 @@ private:
     std::unique_ptr<Row[]> rows_;
 };
 
-// A drawing cache: a ready bitmap or none.
-using TImagePtr = std::unique_ptr<QImage>;
+// A drawing cache: a ready bitmap or none. Its deleter is out of line, so
+// that what holds one needs no picture code.
+struct TImageDelete {
+    void operator()(QImage* image) const;
+};
+using TImagePtr = std::unique_ptr<QImage, TImageDelete>;
+// Takes over a decoded picture.
+TImagePtr ImagePtr(std::unique_ptr<QImage> image);
 
 // An element's picture. Loading a picture file only records the request;
 // the file is looked up and decoded when the picture is first used, so a
@@ -63,14 +71,12 @@ using TImagePtr = std::unique_ptr<QImage>;
 // that cannot be decoded leaves no picture.
 class TPicture {
 public:
-    TPicture() = default;
-    TPicture& operator=(TImagePtr image)
-    {
-        pending_.clear();
-        image_ = std::move(image);
-        return *this;
-    }
-    void reset() { *this = nullptr; }
+    TPicture();
+    ~TPicture();
+    TPicture& operator=(TImagePtr image);
+    TPicture& operator=(std::unique_ptr<QImage> image);
+    TPicture& operator=(std::nullptr_t) { return *this = TImagePtr(); }
+    void reset();
 
     QImage* get() const
     {

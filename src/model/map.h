@@ -5,7 +5,6 @@
 
 #include "core/errors.h"
 #include "model/placements.h"
-#include "model/render.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -28,6 +27,11 @@ public:
 // One cell: slots 0 to 3 the walls of sides 0 to 3, 4 the floor, 5 the
 // ceiling, 6 the object, 7 the object's orientation, 8 the number of items
 // on it. Slots 0 to 6 hold a 1-based library position, 0 for none.
+// A range of cells, both ends included.
+struct TCellRange {
+    int FirstX = 0, LastX = 0, FirstY = 0, LastY = 0;
+};
+
 struct TMapCell {
     uint8_t Slots[8] = {};
     // Derived from the item list, never stored; wide enough for every item a

@@ -429,10 +429,10 @@ void Project::LoadPictureNow(TImagePtr& picture, const std::string& path) const
 {
     const std::string file = ToPlatformSeparators(path);
     if (!picture)
-        picture = std::make_unique<QImage>();
+        picture = TImagePtr(new QImage());
     if (!IsFile(file))
         return;
-    picture = DecodePictureFile(fs::path(file));
+    picture = ImagePtr(DecodePictureFile(fs::path(file)));
 }
 
 std::string Project::CellKeyOf(const TMap& map) const

@@ -126,7 +126,7 @@ void TListedItem::PreparePictures()
     const int zooms[2] = {1, p->Zoom};
     for (int slot = 0; slot < 2; ++slot) {
         const int w = std::max(zooms[slot], 1);
-        auto picture = std::make_unique<QImage>(columns * w, rows * w, QImage::Format_RGB32);
+        TImagePtr picture(new QImage(columns * w, rows * w, QImage::Format_RGB32));
         picture->fill(ToRgb(KeyColor));
         TCanvas canvas(*picture, TCanvas::PatternMode::Cache);
         DrawPattern(canvas, 0, 0, 0, w);
@@ -164,7 +164,7 @@ void TWall::PreparePictures()
         const int w = std::max(zooms[slot], 1);
         for (int side = 0; side < 4; ++side) {
             const bool across = side == 0 || side == 2;
-            auto picture = std::make_unique<QImage>(across ? 11 * w : w, across ? w : 11 * w, QImage::Format_RGB32);
+            TImagePtr picture(new QImage(across ? 11 * w : w, across ? w : 11 * w, QImage::Format_RGB32));
             picture->fill(ToRgb(KeyColor));
             TCanvas canvas(*picture, TCanvas::PatternMode::Cache);
             DrawPattern(canvas, 0, 0, side, w);

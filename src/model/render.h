@@ -3,6 +3,7 @@
 // event and parameter marks, and the hit test.
 
 #include "model/canvas.h"
+#include "model/map.h"
 
 #include <cstdint>
 #include <string>
@@ -25,11 +26,6 @@ constexpr TColor BlackColor = RgbColor(0, 0, 0);
 
 // A cell is 13 units of Zoom pixels.
 constexpr int CellUnits = 13;
-
-// A range of cells, both ends included.
-struct TCellRange {
-    int FirstX = 0, LastX = 0, FirstY = 0, LastY = 0;
-};
 
 // The rectangle of side 0 to 3 in units from the cell's top-left corner
 // (left, top, right, bottom; right and bottom exclusive).

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 namespace kestrune::test {
 namespace {
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <map>
 #include <sys/stat.h>
 

@@ -1,3 +1,4 @@
+#include "model/canvas.h"
 #include "model/map.h"
 #include "model/project.h"
 #include "shell/browser.h"
