@@ -2,8 +2,6 @@
 
 #include "core/definitions.h"
 #include "core/qvstream.h"
-#include "model/canvas.h"
-#include "model/picture.h"
 #include "model/project.h"
 
 #include <cstring>
@@ -54,12 +52,6 @@ const TPatternCells::Row* TPatternCells::Zero()
 
 // ------------------------------------------------------------------- TPicture
 
-void TImageDelete::operator()(QImage* image) const { delete image; }
-
-TImagePtr ImagePtr(std::unique_ptr<QImage> image) { return TImagePtr(image.release()); }
-
-TPicture& TPicture::operator=(std::unique_ptr<QImage> image) { return *this = ImagePtr(std::move(image)); }
-
 TPicture::TPicture() = default;
 
 TPicture::~TPicture() = default;
@@ -77,27 +69,6 @@ void TPicture::Request(const Project* project, std::string path, bool elementRel
 {
     if (project)
         pending_.push_back({project, std::move(path), elementRelative});
-}
-
-void TPicture::Resolve() const
-{
-    std::vector<PendingLoad> loads;
-    loads.swap(pending_);
-    // Only the last request whose file exists decodes anything; the ones
-    // before it are overwritten, the ones after it (missing files) keep it.
-    int last = -1;
-    std::string file;
-    for (int i = static_cast<int>(loads.size()) - 1; i >= 0 && last < 0; --i) {
-        const PendingLoad& load = loads[static_cast<size_t>(i)];
-        file = load.elementRelative ? load.project->ElementPicturePath(load.path) : load.path;
-        if (Project::PictureFileExists(file))
-            last = i;
-    }
-    if (last >= 0)
-        image_ = ImagePtr(TPictureStore::Shared().Load(file)); // one decode shared by every element naming the file
-    const bool missingAfter = last < static_cast<int>(loads.size()) - 1;
-    if (!image_ && missingAfter)
-        image_ = TImagePtr(new QImage()); // what a load of a missing file leaves
 }
 
 // ---------------------------------------------------------------- TListedItem

@@ -1,5 +1,9 @@
 #include "model/picture.h"
 
+#include "core/text.h"
+#include "model/elements.h"
+#include "model/project.h"
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdint>
@@ -759,6 +763,51 @@ void TPictureStore::Clear()
     std::lock_guard<std::mutex> lock(mutex_);
     entries_.clear();
     held_ = 0;
+}
+
+// ------------------------------------------------- pictures held by elements
+
+void TImageDelete::operator()(QImage* image) const { delete image; }
+
+TImagePtr ImagePtr(std::unique_ptr<QImage> image) { return TImagePtr(image.release()); }
+
+TPicture& TPicture::operator=(std::unique_ptr<QImage> image) { return *this = ImagePtr(std::move(image)); }
+
+void TPicture::Resolve() const
+{
+    std::vector<PendingLoad> loads;
+    loads.swap(pending_);
+    // Only the last request whose file exists decodes anything; the ones
+    // before it are overwritten, the ones after it (missing files) keep it.
+    int last = -1;
+    std::string file;
+    for (int i = static_cast<int>(loads.size()) - 1; i >= 0 && last < 0; --i) {
+        const PendingLoad& load = loads[static_cast<size_t>(i)];
+        file = load.elementRelative ? load.project->ElementPicturePath(load.path) : load.path;
+        if (Project::PictureFileExists(file))
+            last = i;
+    }
+    if (last >= 0)
+        image_ = ImagePtr(TPictureStore::Shared().Load(file)); // one decode shared by every element naming the file
+    const bool missingAfter = last < static_cast<int>(loads.size()) - 1;
+    if (!image_ && missingAfter)
+        image_ = TImagePtr(new QImage()); // what a load of a missing file leaves
+}
+
+void Project::LoadElementPictureNow(TImagePtr& picture, const std::string& path) const
+{
+    LoadPictureNow(picture, ElementPicturePath(path));
+}
+
+void Project::LoadPictureNow(TImagePtr& picture, const std::string& path) const
+{
+    const std::string file = ToPlatformSeparators(path);
+    if (!picture)
+        picture = TImagePtr(new QImage());
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(file), ec))
+        return;
+    picture = ImagePtr(DecodePictureFile(std::filesystem::path(file)));
 }
 
 } // namespace kestrune

@@ -4,7 +4,6 @@
 #include "core/heap.h"
 #include "core/qvstream.h"
 #include "core/text.h"
-#include "model/picture.h"
 
 #include <algorithm>
 
@@ -37,14 +36,14 @@ std::string AbsoluteText(const std::string& path)
     return ec ? path : full.lexically_normal().string();
 }
 
+} // namespace
+
 std::string ToPlatformSeparators(std::string path)
 {
     const char sep = static_cast<char>(fs::path::preferred_separator);
     std::replace(path.begin(), path.end(), '/', sep);
     return path;
 }
-
-} // namespace
 
 std::string PathSeparator() { return std::string(1, static_cast<char>(fs::path::preferred_separator)); }
 
@@ -419,21 +418,6 @@ std::string Project::ElementPicturePath(const std::string& path) const
 }
 
 bool Project::PictureFileExists(const std::string& path) { return IsFile(ToPlatformSeparators(path)); }
-
-void Project::LoadElementPictureNow(TImagePtr& picture, const std::string& path) const
-{
-    LoadPictureNow(picture, ElementPicturePath(path));
-}
-
-void Project::LoadPictureNow(TImagePtr& picture, const std::string& path) const
-{
-    const std::string file = ToPlatformSeparators(path);
-    if (!picture)
-        picture = TImagePtr(new QImage());
-    if (!IsFile(file))
-        return;
-    picture = ImagePtr(DecodePictureFile(fs::path(file)));
-}
 
 std::string Project::CellKeyOf(const TMap& map) const
 {

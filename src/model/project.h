@@ -157,6 +157,8 @@ private:
 
 // The path separator as text.
 std::string PathSeparator();
+// A path with "/" turned into the platform's separator.
+std::string ToPlatformSeparators(std::string path);
 // Appends the separator unless the text already ends with one.
 std::string WithSeparator(std::string folder);
 
