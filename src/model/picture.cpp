@@ -765,6 +765,8 @@ void TPictureStore::Clear()
     held_ = 0;
 }
 
+bool PictureFileDecodes(const std::filesystem::path& path) { return DecodePictureFile(path) != nullptr; }
+
 // ------------------------------------------------- pictures held by elements
 
 void TImageDelete::operator()(QImage* image) const { delete image; }

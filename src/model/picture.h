@@ -16,6 +16,8 @@
 // is allocated. Nothing is printed; every call is independent of every other, so
 // pictures may be decoded on several threads at once.
 
+#include "model/picturelimits.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -28,11 +30,6 @@
 #include <QImage>
 
 namespace kestrune {
-
-// Neither side of a picture may be longer than this many pixels...
-constexpr int kMaxPictureSide = 16384;
-// ...and the decoded picture, at 4 bytes a pixel, may not need more than this.
-constexpr std::size_t kMaxPictureBytes = std::size_t{256} * 1024 * 1024;
 
 // Reads the whole file and decodes it by its extension.
 std::unique_ptr<QImage> DecodePictureFile(const std::filesystem::path& path);

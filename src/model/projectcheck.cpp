@@ -5,7 +5,7 @@
 #include "core/text.h"
 #include "help/functionindex.h"
 #include "model/map.h"
-#include "model/picture.h"
+#include "model/picturelimits.h"
 #include "model/placements.h"
 #include "model/project.h"
 
@@ -487,7 +487,7 @@ private:
         std::error_code ec;
         if (!fs::is_regular_file(fs::path(full), ec))
             state = 1;
-        else if (!DecodePictureFile(fs::path(full)))
+        else if (!PictureFileDecodes(fs::path(full)))
             state = 2;
         pictures_.emplace(full, state);
         return state;
