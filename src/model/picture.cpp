@@ -1,6 +1,7 @@
 #include "model/picture.h"
 
 #include "core/text.h"
+#include "model/drawing.h"
 #include "model/elements.h"
 #include "model/project.h"
 
@@ -765,11 +766,18 @@ void TPictureStore::Clear()
     held_ = 0;
 }
 
-bool PictureFileDecodes(const std::filesystem::path& path) { return DecodePictureFile(path) != nullptr; }
-
 // ------------------------------------------------- pictures held by elements
 
-void TImageDelete::operator()(QImage* image) const { delete image; }
+// The drawing side (render.cpp) is installed by every program that decodes
+// pictures, so that what it decodes is also freed by it.
+TDrawing& QtDrawing();
+
+namespace {
+const bool drawingInstalled = [] {
+    TDrawing::Install(&QtDrawing());
+    return true;
+}();
+} // namespace
 
 TImagePtr ImagePtr(std::unique_ptr<QImage> image) { return TImagePtr(image.release()); }
 

@@ -1,5 +1,7 @@
 #include "model/render.h"
 
+#include "model/drawing.h"
+#include "model/picture.h"
 #include "model/project.h"
 
 #include <algorithm>
@@ -117,10 +119,12 @@ uint16_t TCellMarks::At(int x, int y) const
 
 // ------------------------------------------------------------ element drawing
 
-void TListedItem::PreparePictures()
+namespace {
+
+void PrepareElementPictures(TListedItem& e)
 {
-    const auto [columns, rows] = GetPatternSize();
-    const Project* p = Proj();
+    const auto [columns, rows] = e.GetPatternSize();
+    const Project* p = e.Proj();
     if (columns <= 0 || rows <= 0 || !p)
         return;
     const int zooms[2] = {1, p->Zoom};
@@ -129,34 +133,34 @@ void TListedItem::PreparePictures()
         TImagePtr picture(new QImage(columns * w, rows * w, QImage::Format_RGB32));
         picture->fill(ToRgb(KeyColor));
         TCanvas canvas(*picture, TCanvas::PatternMode::Cache);
-        DrawPattern(canvas, 0, 0, 0, w);
-        PatternPictures[static_cast<size_t>(slot)] = std::move(picture);
+        e.DrawPattern(canvas, 0, 0, 0, w);
+        e.PatternPictures[static_cast<size_t>(slot)] = std::move(picture);
     }
 }
 
-void TListedItem::DrawPattern(TCanvas& canvas, int x, int y, int, int zoom)
+void DrawElementPattern(const TListedItem& e, TCanvas& canvas, int x, int y, int zoom)
 {
-    const auto [columns, rows] = GetPatternSize();
-    const PatternPalette palette(Proj());
+    const auto [columns, rows] = e.GetPatternSize();
+    const PatternPalette palette(e.Proj());
     for (int r = 0; r < rows; ++r)
         for (int q = 0; q < columns; ++q)
-            canvas.PatternSquare(x + q * zoom, y + r * zoom, zoom, palette[std::as_const(PatternCells)[r][q]]);
+            canvas.PatternSquare(x + q * zoom, y + r * zoom, zoom, palette[e.PatternCells[r][q]]);
 }
 
-void TListedItem::Draw(TCanvas& canvas, int x, int y, int orientation, int zoom)
+void DrawElement(TListedItem& e, TCanvas& canvas, int x, int y, int orientation, int zoom)
 {
-    const Project* p = Proj();
+    const Project* p = e.Proj();
     if (p && p->MapDirectDraw) {
-        DrawPattern(canvas, x + zoom - 2, y + zoom - 2, orientation, zoom);
+        e.DrawPattern(canvas, x + zoom - 2, y + zoom - 2, orientation, zoom);
         return;
     }
-    if (const QImage* picture = PatternPictures[static_cast<size_t>(ZoomSlot(zoom))].get())
+    if (const QImage* picture = e.PatternPictures[static_cast<size_t>(ZoomSlot(zoom))].get())
         canvas.CopyKeyed(*picture, x + zoom - 2, y + zoom - 2, ToRgb(KeyColor));
 }
 
-void TWall::PreparePictures()
+void PrepareWall(TWall& wall)
 {
-    const Project* p = Proj();
+    const Project* p = wall.Proj();
     if (!p)
         return;
     const int zooms[2] = {1, p->Zoom};
@@ -167,46 +171,84 @@ void TWall::PreparePictures()
             TImagePtr picture(new QImage(across ? 11 * w : w, across ? w : 11 * w, QImage::Format_RGB32));
             picture->fill(ToRgb(KeyColor));
             TCanvas canvas(*picture, TCanvas::PatternMode::Cache);
-            DrawPattern(canvas, 0, 0, side, w);
-            DirectionPictures[static_cast<size_t>(slot)][static_cast<size_t>(side)] = std::move(picture);
+            wall.DrawPattern(canvas, 0, 0, side, w);
+            wall.DirectionPictures[static_cast<size_t>(slot)][static_cast<size_t>(side)] = std::move(picture);
         }
     }
 }
 
-void TWall::DrawPattern(TCanvas& canvas, int x, int y, int side, int zoom)
+void DrawWallPatternAt(const TWall& wall, TCanvas& canvas, int x, int y, int side, int zoom)
 {
     const bool across = side == 0 || side == 2;
     const int dx = across ? 1 : 0, dy = across ? 0 : 1;
-    const PatternPalette palette(Proj());
+    const PatternPalette palette(wall.Proj());
     for (int q = 0; q < 11; ++q)
-        canvas.PatternSquare((x + q * dx) * zoom, (y + q * dy) * zoom, zoom, palette[std::as_const(PatternCells)[0][q]]);
+        canvas.PatternSquare((x + q * dx) * zoom, (y + q * dy) * zoom, zoom, palette[wall.PatternCells[0][q]]);
 }
 
-void TWall::Draw(TCanvas& canvas, int x, int y, int side, int zoom)
+void DrawWallAt(TWall& wall, TCanvas& canvas, int x, int y, int side, int zoom)
 {
     if (side < 0 || side > 3 || zoom <= 0)
         return;
-    const Project* p = Proj();
+    const Project* p = wall.Proj();
     if (p && p->MapDirectDraw) {
-        DrawPattern(canvas, x / zoom + WallOriginX[side], y / zoom + WallOriginY[side], side, zoom);
+        wall.DrawPattern(canvas, x / zoom + WallOriginX[side], y / zoom + WallOriginY[side], side, zoom);
         return;
     }
     if (const QImage* picture =
-            DirectionPictures[static_cast<size_t>(ZoomSlot(zoom))][static_cast<size_t>(side)].get())
+            wall.DirectionPictures[static_cast<size_t>(ZoomSlot(zoom))][static_cast<size_t>(side)].get())
         canvas.CopyKeyed(*picture, x + WallOriginX[side] * zoom, y + WallOriginY[side] * zoom, ToRgb(KeyColor));
 }
 
-void TItemDef::Draw(TCanvas& canvas, int x, int y, int, int zoom)
+// The drawing side of every program that links this file.
+class TQtDrawing final : public TDrawing {
+public:
+    void DeleteImage(QImage* image) override { delete image; }
+    bool PictureFileDecodes(const std::filesystem::path& path) override { return DecodePictureFile(path) != nullptr; }
+    void PreparePictures(TListedItem& e) override { PrepareElementPictures(e); }
+    void DrawPattern(TListedItem& e, TCanvas& canvas, int x, int y, int, int zoom) override
+    {
+        DrawElementPattern(e, canvas, x, y, zoom);
+    }
+    void Draw(TListedItem& e, TCanvas& canvas, int x, int y, int orientation, int zoom) override
+    {
+        DrawElement(e, canvas, x, y, orientation, zoom);
+    }
+    void PrepareWallPictures(TWall& wall) override { PrepareWall(wall); }
+    void DrawWallPattern(TWall& wall, TCanvas& canvas, int x, int y, int side, int zoom) override
+    {
+        DrawWallPatternAt(wall, canvas, x, y, side, zoom);
+    }
+    void DrawWall(TWall& wall, TCanvas& canvas, int x, int y, int side, int zoom) override
+    {
+        DrawWallAt(wall, canvas, x, y, side, zoom);
+    }
+    void DrawItemDef(TItemDef& def, TCanvas& canvas, int x, int y, int, int zoom) override
+    {
+        if (def.Picture && !def.Picture->isNull())
+            canvas.Stretch(*def.Picture, x, y, x + 12 * zoom, y + 12 * zoom);
+    }
+    void DrawMap(TMap& map, TCanvas& canvas, int x, int y) override
+    {
+        if (map.Changed)
+            canvas.Rectangle(x + 4, y + 4, x + 12, y + 12, ToRgb(BlackColor), TBrush::Solid, ToRgb(SilverColor));
+    }
+};
+
+} // namespace
+
+TDrawing& QtDrawing()
 {
-    if (Picture && !Picture->isNull())
-        canvas.Stretch(*Picture, x, y, x + 12 * zoom, y + 12 * zoom);
+    static TQtDrawing drawing;
+    return drawing;
 }
 
-void TMap::Draw(TCanvas& canvas, int x, int y, int, int)
-{
-    if (Changed)
-        canvas.Rectangle(x + 4, y + 4, x + 12, y + 12, ToRgb(BlackColor), TBrush::Solid, ToRgb(SilverColor));
-}
+namespace {
+const bool drawingInstalled = [] {
+    TDrawing::Install(&QtDrawing());
+    return true;
+}();
+} // namespace
 
 // ---------------------------------------------------------------- map drawing
 
