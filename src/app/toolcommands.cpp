@@ -3,14 +3,9 @@
 #include "core/errors.h"
 #include "core/text.h"
 #include "help/functionindex.h"
+#include "model/color.h"
 #include "model/project.h"
-#include "model/picture.h"
-#include "model/pngwriter.h"
 #include "model/projectcheck.h"
-#include "model/render.h"
-
-#include <QSaveFile>
-#include <QString>
 
 #include <array>
 #include <filesystem>
@@ -24,6 +19,8 @@ namespace kestrune {
 namespace fs = std::filesystem;
 
 namespace {
+
+TMapRenderer mapRenderer = nullptr;
 
 const char* const Usage =
     "usage: kestrune-tool resave PROJECT [--def FILE] [--game]\n"
@@ -59,15 +56,7 @@ struct Options {
     // check
     std::string doc;
     bool json = false;
-    // render
-    std::string map;
-    std::string out;
-    int zoom = 3;
-    int kind = 2;
-    bool direct = false;
-    bool floors = true;
-    std::optional<std::array<int, 3>> select;
-    TColor face = RgbColor(240, 240, 240);
+    TRenderRequest render;
 };
 
 std::optional<int> Number(const std::string& text, int low, int high)
@@ -119,19 +108,19 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
         } else if (check && a == "--json") {
             o.json = true;
         } else if (render && a == "--direct") {
-            o.direct = true;
+            o.render.direct = true;
         } else if (render && a == "--no-floors") {
-            o.floors = false;
+            o.render.floors = false;
         } else if (render && a == "--zoom") {
             const std::optional<int> z = hasValue ? Number(args[++i], 1, 6) : std::nullopt;
             if (!z)
                 return fail("--zoom needs a zoom from 1 to 6");
-            o.zoom = *z;
+            o.render.zoom = *z;
         } else if (render && a == "--kind") {
             const std::optional<int> k = hasValue ? Number(args[++i], 0, 7) : std::nullopt;
             if (!k)
                 return fail("--kind needs a browser kind from 0 to 7");
-            o.kind = *k;
+            o.render.kind = *k;
         } else if (render && a == "--select") {
             const std::string v = hasValue ? args[++i] : std::string();
             const size_t c1 = v.find(','), c2 = c1 == std::string::npos ? c1 : v.find(',', c1 + 1);
@@ -143,12 +132,12 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
             }
             if (!x || !y || !side)
                 return fail("--select needs X,Y,SIDE (cells 0 to 255, sides 0 to 3)");
-            o.select = std::array<int, 3>{*x, *y, *side};
+            o.render.select = std::array<int, 3>{*x, *y, *side};
         } else if (render && a == "--face") {
             const std::optional<TColor> face = hasValue ? HexColour(args[++i]) : std::nullopt;
             if (!face)
                 return fail("--face needs a colour written RRGGBB in hexadecimal");
-            o.face = *face;
+            o.render.face = *face;
         } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
             return fail("unknown option \"" + a + "\"");
         } else {
@@ -162,8 +151,8 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
         return fail("too many arguments");
     o.project = positional[0];
     if (render) {
-        o.map = positional[1];
-        o.out = positional[2];
+        o.render.map = positional[1];
+        o.render.out = positional[2];
     }
     return o;
 }
@@ -267,57 +256,6 @@ void OptionalPairs(const TParList* list, std::ostream& out)
         out << "null";
 }
 
-// Draws a whole map as the map view shows it and writes it as PNG, through
-// a temporary file so that a failure leaves no file behind.
-bool RenderMap(Project& project, const Options& o, std::ostream& err)
-{
-    TMap* map = nullptr;
-    for (int i = 0; i < project.Maps->Count() && !map; ++i)
-        if (SameText(project.Maps->MapAt(i)->Name, o.map))
-            map = project.Maps->MapAt(i);
-    if (!map) {
-        err << "The project has no map named " << o.map << ".\n";
-        return false;
-    }
-    project.Zoom = o.zoom;
-    project.CurrentKind = o.kind;
-    project.PaintFloors = o.floors;
-    project.MapDirectDraw = o.direct;
-    project.FaceColor = o.face;
-    project.MapColors[0] = o.face;
-    project.PrepareMapPictures();
-    if (o.select) {
-        map->SelX = (*o.select)[0];
-        map->SelY = (*o.select)[1];
-        map->SelSide = (*o.select)[2];
-    }
-    const int c = CellUnits * o.zoom;
-    QImage image(map->SizeX * c, map->SizeY * c, QImage::Format_RGB32);
-    if (image.isNull()) {
-        err << "There is not enough memory for a picture of " << map->SizeX * c << " x " << map->SizeY * c
-            << " pixels.\n";
-        return false;
-    }
-    image.fill(ToRgb(o.face));
-    TCanvas canvas(image);
-    const TCellRange all{0, map->SizeX - 1, 0, map->SizeY - 1};
-    if (o.direct)
-        map->DrawAreaDirect(canvas, o.kind, all);
-    else
-        map->DrawArea(canvas, o.kind, all);
-
-    for (const std::string& refused : TPictureStore::Shared().TakeMessages())
-        err << refused << '\n';
-    const std::string png = EncodePng(image);
-    QSaveFile file(QString::fromLocal8Bit(o.out.c_str()));
-    if (png.empty() || !file.open(QIODevice::WriteOnly) ||
-        file.write(png.data(), static_cast<qint64>(png.size())) != static_cast<qint64>(png.size()) || !file.commit()) {
-        err << FormatMessage("Cannot create file %s", o.out) << '\n';
-        return false;
-    }
-    return true;
-}
-
 // The check command: every problem of the loaded project on out, as lines
 // or as one JSON object; 0 when there is none, 3 when there are.
 int CheckCommand(const Project& project, const TFunctionIndex* functions, bool json, std::ostream& out,
@@ -341,6 +279,8 @@ int CheckCommand(const Project& project, const TFunctionIndex* functions, bool j
 }
 
 } // namespace
+
+void SetMapRenderer(TMapRenderer renderer) { mapRenderer = renderer; }
 
 void DumpProject(const Project& p, std::ostream& out)
 {
@@ -423,7 +363,7 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         // The check asks nothing and reports nothing on its own: names the
         // libraries lack are problems it lists.
         project.Chooser = o->command == "check" ? nullptr : &chooser;
-        project.FaceColor = o->face;
+        project.FaceColor = o->render.face;
         project.Load(o->project);
         if (o->command == "check")
             return CheckCommand(project, functions ? &*functions : nullptr, o->json, out, err);
@@ -432,7 +372,11 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         if (o->command == "resave") {
             project.Save();
         } else if (o->command == "render") {
-            if (!RenderMap(project, *o, err))
+            if (!mapRenderer) {
+                err << "kestrune-tool: this program does not draw; render runs in " << DrawingProgram << ".\n";
+                return 1;
+            }
+            if (!mapRenderer(project, o->render, err))
                 return 1;
         } else {
             DumpProject(project, out);

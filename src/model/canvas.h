@@ -4,6 +4,8 @@
 // a 1-pixel pen and a solid, hollow or hatched brush over a transparent
 // background, pixels, copies that leave out a key colour, and stretching.
 
+#include "model/color.h"
+
 #include <cstdint>
 #include <optional>
 
@@ -11,15 +13,8 @@
 
 namespace kestrune {
 
-// Colours of the game files: 24 bits, red in the low byte.
-using TColor = uint32_t;
-
 // The QImage pixel of a game colour.
 constexpr QRgb ToRgb(TColor c) { return 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
-constexpr TColor RgbColor(int r, int g, int b)
-{
-    return static_cast<TColor>(r) | (static_cast<TColor>(g) << 8) | (static_cast<TColor>(b) << 16);
-}
 
 // Brushes. The diagonals are named by their lines: backward diagonal runs
 // from top-left to bottom-right, forward diagonal from bottom-left to

@@ -78,11 +78,17 @@ std::string Project::ExecutableFolder()
 
 fs::path Project::InstalledFile(const std::string& name)
 {
-    const fs::path beside = fs::path(ExecutableFolder()) / name;
-    const fs::path shared = (fs::path(ExecutableFolder()) / ".." / "share" / "kestrune" / name).lexically_normal();
+    const fs::path here = fs::path(ExecutableFolder());
+    const fs::path beside = here / name;
     std::error_code ec;
-    if (!fs::exists(beside, ec) && fs::exists(shared, ec))
-        return shared;
+    if (fs::exists(beside, ec))
+        return beside;
+    // bin/ and, for the tool's drawing program, lib/kestrune/.
+    for (const fs::path& up : {here / "..", here / ".." / ".."}) {
+        const fs::path shared = (up / "share" / "kestrune" / name).lexically_normal();
+        if (fs::exists(shared, ec))
+            return shared;
+    }
     return beside;
 }
 

@@ -140,7 +140,8 @@ public:
     // The folder of the running executable (with a trailing separator).
     static std::string ExecutableFolder();
     // A file of the installation: beside the executable (a build folder),
-    // else in ../share/kestrune/ from it (an installed tree); the first
+    // else in ../share/kestrune/ from it (an installed tree; ../../ for
+    // the tool's drawing program in lib/kestrune/); the first
     // place when neither has it, so that a message names where it was sought.
     static std::filesystem::path InstalledFile(const std::string& name);
 

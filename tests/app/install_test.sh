@@ -36,6 +36,16 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bin/kestrune-editor" --he
 game=$share/kestrune/examples/game/demo.game
 "$bin/kestrune-tool" dump "$game" > dump.txt || fail "the installed tool cannot dump the installed sample"
 grep -q 'Cellar' dump.txt || fail "the dump does not list the sample's maps"
+# The data commands load no toolkit library; render and check run the
+# installed drawing program.
+if command -v readelf >/dev/null; then
+  ! readelf -d "$bin/kestrune-tool" | grep -q 'libQt' || fail "kestrune-tool loads the toolkit"
+fi
+"$bin/kestrune-tool" render "$game" Cellar "$work/cellar.png" > /dev/null || fail "the installed tool cannot render"
+[ -s "$work/cellar.png" ] || fail "the installed tool rendered nothing"
+status=0
+"$bin/kestrune-tool" check "$game" > check.txt || status=$?
+[ "$status" -eq 0 ] || fail "the installed tool's check of the sample: status $status"
 
 KESTRUNE_SETTINGS=$work/settings.ini QT_QPA_PLATFORM=offscreen KESTRUNE_CLOSE_AFTER_START=1 \
   KESTRUNE_SCREENSHOT=$work/editor.png timeout 60 "$bin/kestrune-editor" "$game" \

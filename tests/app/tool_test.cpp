@@ -18,6 +18,7 @@ ToolRun Tool(std::vector<std::string> args)
 {
     std::ostringstream out, err;
     ToolRun r;
+    UseToolDrawing(); // as kestrune-tool-drawing, which runs render and check
     r.status = RunTool(args, out, err);
     r.out = out.str();
     r.err = err.str();
