@@ -120,13 +120,13 @@ void* TLoadSaveList::NewBlock(const BlockType& type, size_t count)
     static_assert(sizeof(BlockHeader) == 16, "elements after the header keep the alignment of new");
     void* memory = ::operator new(sizeof(BlockHeader) + count * type.Stride);
     block_ = new (memory) BlockHeader{&type, static_cast<uint32_t>(count), 0};
+    NamesChanged();
     return block_->First();
 }
 
 void TLoadSaveList::AddFromBlock(TLoadSaveItem* element)
 {
     ++block_->Live;
-    NamesChanged();
     // Elements made in storage order into an empty list need no array.
     if (items_.empty() && reinterpret_cast<unsigned char*>(element) == block_->First() + inOrder_ * block_->Type->Stride) {
         ++inOrder_;
@@ -399,9 +399,8 @@ void TLoadSaveList::Move(int from, int to)
         return;
     NamesChanged();
     Materialize();
-    const auto first = items_.begin();
     TLoadSaveItem* const element = items_.at(static_cast<size_t>(from));
-    items_.erase(first + from);
+    items_.erase(items_.begin() + from);
     const size_t at = std::min(static_cast<size_t>(std::max(to, 0)), items_.size());
     items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), element);
 }

@@ -606,8 +606,7 @@ void TMapHistory::RemovePlacement(TMap* map, TListedItem* placement)
     const int at = list->IndexOf(placement);
     if (at < 0)
         return;
-    if (auto* item = dynamic_cast<TItem*>(placement); item && map->InMap(item->X, item->Y) &&
-                                                      map->Cell(item->X, item->Y).ItemCount > 0)
+    if (auto* item = dynamic_cast<TItem*>(placement); item && map->InMap(item->X, item->Y))
         map->Cell(item->X, item->Y).ItemRemoved();
     std::unique_ptr<TLoadSaveItem> held = list->Extract(at);
     Push(new TPlacementCommand(*this, map, placement, false, std::move(held), at));

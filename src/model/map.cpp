@@ -533,7 +533,7 @@ void TMap::RemovePlacement(TListedItem* placement)
     const int item = Items->IndexOf(placement);
     if (item >= 0) {
         const TItem* it = Items->ItemAt(item);
-        if (InMap(it->X, it->Y) && Cell(it->X, it->Y).ItemCount > 0)
+        if (InMap(it->X, it->Y))
             Cell(it->X, it->Y).ItemRemoved();
         Items->Delete(item);
         return;

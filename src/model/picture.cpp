@@ -814,8 +814,7 @@ void Project::LoadPictureNow(TImagePtr& picture, const std::string& path) const
     const std::string file = ToPlatformSeparators(path);
     if (!picture)
         picture = TImagePtr(new QImage());
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(std::filesystem::path(file), ec))
+    if (!PictureFileExists(path))
         return;
     picture = ImagePtr(DecodePictureFile(std::filesystem::path(file)));
 }
