@@ -10,6 +10,9 @@
 #include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
+#if defined(__linux__) && !defined(MADV_COLLAPSE)
+#define MADV_COLLAPSE 25 // older C library headers lack it; older kernels refuse it harmlessly
+#endif
 #endif
 
 namespace kestrune {
@@ -40,15 +43,24 @@ void MakeHeapRoom(uint64_t bytes)
         low = std::min(low, reinterpret_cast<uintptr_t>(p));
         high = std::max(high, reinterpret_cast<uintptr_t>(p) + Piece);
     }
-    if (got > 0) {
-        const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
-        const uintptr_t from = (low + page - 1) & ~(page - 1);
-        const uintptr_t to = high & ~(page - 1);
-        if (to > from)
-            ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-    }
+    const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const uintptr_t from = (low + page - 1) & ~(page - 1);
+    const uintptr_t to = high & ~(page - 1);
+    if (got > 0 && to > from)
+        ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
     for (size_t i = 0; i < got; ++i)
         std::free(taken[i]);
+#if defined(MADV_COLLAPSE)
+    // Each piece's heap header was written before the advice, so the large
+    // block holding it already has small pages, and would fault in 4 KiB
+    // steps: such blocks are made large pages now, while nearly empty.
+    constexpr uintptr_t Large = 2u << 20;
+    for (size_t i = 0; i < got && to > from; ++i) {
+        const uintptr_t block = reinterpret_cast<uintptr_t>(taken[i]) & ~(Large - 1);
+        if (block >= from && block + Large <= to)
+            ::madvise(reinterpret_cast<void*>(block), Large, MADV_COLLAPSE);
+    }
+#endif
     made += static_cast<uint64_t>(got) * Piece;
 #else
     (void)bytes;
