@@ -110,7 +110,7 @@ std::unique_ptr<TLoadSaveItem> TLoadSaveList::Release(TLoadSaveItem* element)
     return moved;
 }
 
-void* TLoadSaveList::NewBlock(const BlockType& type, size_t count)
+void* TLoadSaveList::NewBlock(const BlockType& type, size_t count, size_t extraBytes)
 {
     if (block_ || count == 0 || count > UINT32_MAX)
         return nullptr;
@@ -118,7 +118,7 @@ void* TLoadSaveList::NewBlock(const BlockType& type, size_t count)
     if (!items_.empty())
         items_.reserve(items_.size() + count); // AddFromBlock cannot fail half-way
     static_assert(sizeof(BlockHeader) == 16, "elements after the header keep the alignment of new");
-    void* memory = ::operator new(sizeof(BlockHeader) + count * type.Stride);
+    void* memory = ::operator new(sizeof(BlockHeader) + count * type.Stride + extraBytes);
     block_ = new (memory) BlockHeader{&type, static_cast<uint32_t>(count), 0};
     NamesChanged();
     return block_->First();
@@ -290,13 +290,31 @@ void TLoadSaveList::IndexElement(size_t position) const
     }
 }
 
+namespace {
+// Short lists, and lists searched only a few times between changes (a
+// parameter list whose two size entries are set after loading), are searched
+// one by one; the index pays off for repeated lookups.
+constexpr size_t IndexFrom = 24;
+constexpr int ScansBeforeIndex = 4;
+} // namespace
+
+int TLoadSaveList::IndexedPosition(const std::string& name) const
+{
+    const NameIndex& index = *index_;
+    const uint64_t hash = NameHash(name);
+    const uint32_t tag = HashTag(hash);
+    const size_t mask = index.Slots.size() - 1;
+    for (size_t s = HomeSlot(hash, mask);; s = (s + 1) & mask) {
+        const IndexSlot& slot = index.Slots[s];
+        if (slot.position < 0)
+            return -1;
+        if (slot.hashTag == tag && SameAsUpper(name, index.Names.data() + slot.nameAt, slot.nameLength))
+            return slot.position;
+    }
+}
+
 int TLoadSaveList::IndexOfName(const std::string& name) const
 {
-    // Short lists, and lists searched only a few times between changes (a
-    // parameter list whose two size entries are set after loading), are
-    // searched one by one; the index pays off for repeated lookups.
-    constexpr size_t IndexFrom = 24;
-    constexpr int ScansBeforeIndex = 4;
     if (!index_ && (static_cast<size_t>(Count()) < IndexFrom || scansSinceChange_ < ScansBeforeIndex)) {
         ++scansSinceChange_;
         return LinearIndexOfName(name);
@@ -306,24 +324,46 @@ int TLoadSaveList::IndexOfName(const std::string& name) const
         if (!index_)
             return LinearIndexOfName(name);
     }
-    const NameIndex& index = *index_;
-    const uint64_t hash = NameHash(name);
-    const uint32_t tag = HashTag(hash);
-    const size_t mask = index.Slots.size() - 1;
-    for (size_t s = HomeSlot(hash, mask);; s = (s + 1) & mask) {
-        const IndexSlot& slot = index.Slots[s];
-        if (slot.position < 0)
-            return -1; // names change only through NamesChanged(), so a miss is final
-        if (slot.hashTag != tag || !SameAsUpper(name, index.Names.data() + slot.nameAt, slot.nameLength))
-            continue;
-        if (SameText(At(static_cast<size_t>(slot.position))->Name, name))
-            return slot.position;
-        // The element was renamed without telling the list: look again one
-        // by one, and index afresh later.
-        index_.reset();
-        scansSinceChange_ = 0;
-        return LinearIndexOfName(name);
+    const int position = IndexedPosition(name);
+    // Names change only through NamesChanged(), so a miss is final.
+    if (position < 0 || SameText(At(static_cast<size_t>(position))->Name, name))
+        return position;
+    // The element was renamed without telling the list: look again one by
+    // one, and index afresh later.
+    index_.reset();
+    scansSinceChange_ = 0;
+    return LinearIndexOfName(name);
+}
+
+std::vector<int> TLoadSaveList::IndexOfNames(const std::vector<std::string>& names) const
+{
+    std::vector<int> found(names.size(), -1);
+    if (!index_ && static_cast<size_t>(Count()) >= IndexFrom && names.size() >= ScansBeforeIndex)
+        BuildIndex();
+    if (!index_) {
+        for (size_t i = 0; i < names.size(); ++i)
+            found[i] = IndexOfName(names[i]);
+        return found;
     }
+    // Each name's candidate comes from the index first. The elements, and
+    // then their names' texts, lie all over memory: each is fetched for all
+    // names together before the names are compared, instead of two waits
+    // for memory per name.
+    for (size_t i = 0; i < names.size(); ++i) {
+        found[i] = IndexedPosition(names[i]);
+        if (found[i] >= 0) {
+            const auto* element = reinterpret_cast<const char*>(At(static_cast<size_t>(found[i])));
+            __builtin_prefetch(element);
+            __builtin_prefetch(element + 32);
+        }
+    }
+    for (size_t i = 0; i < names.size(); ++i)
+        if (found[i] >= 0)
+            __builtin_prefetch(At(static_cast<size_t>(found[i]))->Name.data());
+    for (size_t i = 0; i < names.size(); ++i)
+        if (found[i] >= 0 && !SameText(At(static_cast<size_t>(found[i]))->Name, names[i]))
+            found[i] = IndexOfName(names[i]); // renamed without telling the list
+    return found;
 }
 
 TLoadSaveItem* TLoadSaveList::FindByName(const std::string& name) const

@@ -72,6 +72,8 @@ public:
     void SaveToFile(const std::filesystem::path& path, bool counted);
 
     int IndexOfName(const std::string& name) const;
+    // IndexOfName of each name, faster for many names at once.
+    std::vector<int> IndexOfNames(const std::vector<std::string>& names) const;
     TLoadSaveItem* FindByName(const std::string& name) const;
     void SortByName();
 
@@ -113,10 +115,12 @@ protected:
         // for an element that leaves the list.
         std::unique_ptr<TLoadSaveItem> (*MoveOut)(TLoadSaveItem& element);
     };
-    // Storage for count elements of the type, or nullptr when the list
-    // already has a block (the caller then makes heap elements). Each
-    // element built there must be handed to AddFromBlock, in storage order.
-    void* NewBlock(const BlockType& type, size_t count);
+    // Storage for count elements of the type, followed by extraBytes for
+    // the elements' own use, or nullptr when the list already has a block
+    // (the caller then makes heap elements). Each element built there must
+    // be handed to AddFromBlock, in storage order. The block lives as long
+    // as one of its elements.
+    void* NewBlock(const BlockType& type, size_t count, size_t extraBytes = 0);
     void AddFromBlock(TLoadSaveItem* element);
 
 private:
@@ -136,6 +140,8 @@ private:
     // From the block order to a list of its own (before any change of order).
     void Materialize();
     int LinearIndexOfName(const std::string& name) const;
+    // The position the index gives a name, not yet compared with the element's.
+    int IndexedPosition(const std::string& name) const;
     void BuildIndex() const;
     // Enters the element at a position unless an earlier one of that name is there.
     void IndexElement(size_t position) const;

@@ -6,15 +6,118 @@
 #include "text.h"
 
 #include <algorithm>
+#include <deque>
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
 #include <new>
 #include <utility>
 #include <vector>
 
 namespace kestrune {
 
+// ------------------------------------------------------------------- TParText
+
+TParText::TParText(TParText&& other)
+{
+    if (other.Kind() == Heap) { // the text changes hands
+        std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+        other.Clear();
+    } else if (other.Kind() == Viewed) {
+        Clear();
+        Assign(other.View()); // owned, like a copy
+    } else {
+        std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+    }
+}
+
+TParText& TParText::operator=(const TParText& other)
+{
+    if (this != &other)
+        *this = other.View();
+    return *this;
+}
+
+TParText& TParText::operator=(TParText&& other)
+{
+    if (this == &other)
+        return *this;
+    if (other.Kind() == Heap) {
+        Free();
+        std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+        other.Clear();
+        return *this;
+    }
+    return *this = other.View();
+}
+
+TParText& TParText::operator=(std::string_view s)
+{
+    // The new text is made before the old one goes: s may be part of it.
+    TParText made(s);
+    Free();
+    std::memcpy(bytes_, made.bytes_, sizeof bytes_);
+    made.Clear();
+    return *this;
+}
+
+void TParText::SetViewOf(std::string_view s)
+{
+    if (s.size() > UINT32_MAX)
+        throw std::length_error("parameter value too long");
+    Free();
+    if (s.size() <= Inline)
+        Assign(s);
+    else
+        SetLong(s.data(), s.size(), Viewed);
+}
+
+const char* TParText::LongData() const noexcept
+{
+    const char* p;
+    std::memcpy(&p, bytes_, sizeof p);
+    return p;
+}
+
+size_t TParText::LongSize() const noexcept
+{
+    uint32_t n;
+    std::memcpy(&n, bytes_ + 8, sizeof n);
+    return n;
+}
+
+void TParText::SetLong(const char* data, size_t size, unsigned char kind) noexcept
+{
+    const auto n = static_cast<uint32_t>(size);
+    std::memcpy(bytes_, &data, sizeof data);
+    std::memcpy(bytes_ + 8, &n, sizeof n);
+    bytes_[15] = static_cast<char>(kind);
+}
+
+void TParText::Assign(std::string_view s)
+{
+    if (s.size() <= Inline) {
+        std::memcpy(bytes_, s.data(), s.size());
+        bytes_[15] = static_cast<char>(s.size());
+        return;
+    }
+    if (s.size() > UINT32_MAX)
+        throw std::length_error("parameter value too long");
+    char* own = new char[s.size()];
+    std::memcpy(own, s.data(), s.size());
+    SetLong(own, s.size(), Heap);
+}
+
+void TParText::Free() noexcept
+{
+    if (Kind() == Heap)
+        delete[] LongData();
+    Clear();
+}
+
 // ----------------------------------------------------------------------- TPar
 
-TPar::TPar(std::string name, std::string value) : Value(std::move(value)) { Name = std::move(name); }
+TPar::TPar(std::string name, std::string_view value) : Value(value) { Name = std::move(name); }
 
 bool TPar::LoadFromStream(TQVFileStream& stream)
 {
@@ -64,34 +167,56 @@ void TParList::LoadFromStream(TQVFileStream& stream)
     // What TPar::LoadFromStream reads, with the entry made only once its
     // name is known: the empty name that ends the list makes none. The
     // entries of a list are read first and then made side by side in one
-    // block (a list of one gets a heap entry, which is no larger).
-    thread_local std::vector<std::pair<std::string, std::string>> read;
+    // block, the values too long to be held in an entry copied in after them
+    // (a list of one gets a heap entry, which is no larger). The counted form
+    // is read as views of the stream's own bytes; the text form's tokens are
+    // kept here until the entries are made.
+    thread_local std::vector<std::pair<std::string_view, std::string_view>> read;
+    thread_local std::deque<std::string> tokens;
     read.clear();
+    tokens.clear();
+    const bool counted = IsCounted(stream);
+    size_t longBytes = 0;
     while (!stream.AtEnd()) {
-        std::string name = stream.ReadToken();
-        if (name.empty())
-            break;
-        std::string value = stream.ReadToken();
-        read.emplace_back(std::move(name), std::move(value));
+        std::string_view name, value;
+        if (counted) {
+            name = stream.ReadCountedView();
+            if (name.empty())
+                break;
+            value = stream.ReadCountedView();
+        } else {
+            std::string token = stream.ReadToken();
+            if (token.empty())
+                break;
+            name = tokens.emplace_back(std::move(token));
+            value = tokens.emplace_back(stream.ReadToken());
+        }
+        if (value.size() > TParText::Inline)
+            longBytes += value.size();
+        read.emplace_back(name, value);
     }
-    void* block = read.size() >= 2 ? NewBlock(ParBlock, read.size()) : nullptr;
+    void* block = read.size() >= 2 ? NewBlock(ParBlock, read.size(), longBytes) : nullptr;
     if (!block) {
         Reserve(static_cast<size_t>(Count()) + read.size());
-        for (auto& [name, value] : read) {
-            std::unique_ptr<TLoadSaveItem> entry = CreateItem();
-            auto* par = static_cast<TPar*>(entry.get());
-            par->Name = std::move(name);
-            par->Value = std::move(value);
-            AddLoaded(std::move(entry));
-        }
+        for (const auto& [name, value] : read)
+            AddLoaded(std::make_unique<TPar>(std::string(name), value));
     } else {
         auto* at = static_cast<unsigned char*>(block);
-        for (auto& [name, value] : read) {
-            AddFromBlock(new (at) TPar(std::move(name), std::move(value)));
+        char* text = reinterpret_cast<char*>(at + read.size() * ParBlock.Stride);
+        for (const auto& [name, value] : read) {
+            const bool held = value.size() <= TParText::Inline;
+            auto* par = new (at) TPar(std::string(name), held ? value : std::string_view());
+            if (!held) {
+                std::memcpy(text, value.data(), value.size());
+                par->Value.SetViewOf({text, value.size()});
+                text += value.size();
+            }
+            AddFromBlock(par);
             at += ParBlock.Stride;
         }
     }
     read.clear();
+    tokens.clear();
 }
 
 std::string TParList::GetValue(const std::string& name) const

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <system_error>
 
 #include <fcntl.h>
@@ -167,20 +166,31 @@ void TSaveTransaction::Commit()
 TFileStream::TFileStream(const fs::path& path, Mode mode) : mode_(mode), path_(path)
 {
     if (mode == Mode::Read) {
-        std::error_code ec;
-        if (fs::is_directory(path, ec))
+        // The whole file in one read where it can (a file that changes
+        // size while it is read is read as far as it goes).
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat info {};
+        if (fd < 0 || ::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+            if (fd >= 0)
+                ::close(fd);
             throw KestruneError(FormatMessage("Cannot open file %s", FullPath(path)));
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
-            throw KestruneError(FormatMessage("Cannot open file %s", FullPath(path)));
-        in.seekg(0, std::ios::end);
-        const std::streamoff size = in.tellg();
-        if (size < 0)
-            throw KestruneError(FormatMessage("Cannot open file %s", FullPath(path)));
-        in.seekg(0, std::ios::beg);
-        data_.resize(static_cast<size_t>(size));
-        if (size > 0 && !in.read(data_.data(), size))
-            throw KestruneError(FormatMessage("Cannot open file %s", FullPath(path)));
+        }
+        data_.resize(info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0);
+        size_t got = 0;
+        while (got < data_.size()) {
+            const ssize_t n = ::read(fd, data_.data() + got, data_.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                ::close(fd);
+                throw KestruneError(FormatMessage("Cannot open file %s", FullPath(path)));
+            }
+            if (n == 0)
+                break;
+            got += static_cast<size_t>(n);
+        }
+        ::close(fd);
+        data_.resize(got);
         open_ = true;
         return;
     }
@@ -346,7 +356,9 @@ int TQVFileStream::ReadWord()
     return low | (high << 8);
 }
 
-std::string TQVFileStream::ReadCounted()
+std::string TQVFileStream::ReadCounted() { return std::string(ReadCountedView()); }
+
+std::string_view TQVFileStream::ReadCountedView()
 {
     if (GetMode() != Mode::Read)
         return {};
@@ -366,7 +378,7 @@ std::string TQVFileStream::ReadCounted()
     if (length > size - p)
         length = size - p; // a prefix that promises more than the file holds
     Pos() = p + length;
-    return std::string(buf.data() + p, length);
+    return std::string_view(buf.data() + p, length);
 }
 
 std::string TQVFileStream::ReadTerminated(unsigned char terminator, bool dropComments)

@@ -127,6 +127,9 @@ public:
     unsigned char ReadByte();
     int ReadWord();
     std::string ReadCounted();
+    // ReadCounted without the copy: a view of the stream's bytes, valid
+    // while the stream is.
+    std::string_view ReadCountedView();
     std::string ReadTerminated(unsigned char terminator, bool dropComments);
     virtual std::string ReadToken();
     std::string ReadHeadToken();

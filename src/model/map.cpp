@@ -144,8 +144,13 @@ void TMap::LoadFromBytes(TQVFileStreamBinary& stream, const std::filesystem::pat
     std::array<std::array<uint8_t, 256>, LayerCount> translate{};
     for (int layer = 0; layer < LayerCount; ++layer) {
         TListedList* library = p ? LayerLibrary(*p, layer) : nullptr;
+        // The names the library holds are looked up together; the others
+        // are resolved one by one, in order, as the loop reaches them.
+        const std::vector<int> found =
+            library ? library->IndexOfNames(names[layer]) : std::vector<int>(names[layer].size(), -1);
         for (size_t i = 0; i < names[layer].size(); ++i) {
-            const int position = library ? library->ResolveName(LayerLabel[layer], names[layer][i]) : -1;
+            const int position =
+                found[i] >= 0 || !library ? found[i] : library->ResolveName(LayerLabel[layer], names[layer][i]);
             if (position >= 255)
                 throw TMapRefused("The map file " + PathText(path) + " uses the " + LayerWord[layer] + " " +
                                     names[layer][i] + ", element " + std::to_string(position + 1) +

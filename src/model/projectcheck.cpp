@@ -515,7 +515,7 @@ private:
                     base.erase(dot);
                 relative = "images/items/" + base + ".gif";
             } else {
-                relative = field->ResolvedFolder(*e.Params) + par->Value;
+                relative = field->ResolvedFolder(*e.Params) + par->Value.str();
                 std::replace(relative.begin(), relative.end(), static_cast<char>(fs::path::preferred_separator), '/');
             }
             relative = relative.substr(0, relative.find('|'));

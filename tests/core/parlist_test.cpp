@@ -186,6 +186,47 @@ TEST(ParListFile, LoadedEntriesTakePartInEveryListOperation)
     EXPECT_EQ(loaded.Par(16)->Name, "n17");
 }
 
+// Values of every length and kind: held in the entry, on the heap, or kept
+// in the block of a counted load, which goes away with its list.
+TEST(ParText, ValuesStayWholeThroughCopiesMovesAndTheirListsEnd)
+{
+    const std::string at15(15, 'x'), at16(16, 'y'), longer(300, 'z');
+    for (const std::string& text : {std::string(), at15, at16, longer}) {
+        TParText value(text);
+        TParText copy = value, moved = std::move(TParText(value));
+        EXPECT_EQ(copy, text);
+        EXPECT_EQ(moved, text);
+        EXPECT_EQ(std::string(moved), text);
+        value = std::string_view(value).substr(text.empty() ? 0 : 1); // from its own text
+        EXPECT_EQ(value, text.empty() ? text : text.substr(1));
+        copy = std::move(moved);
+        EXPECT_EQ(copy, text);
+    }
+
+    std::string bytes;
+    TFileStream::MemoryTag memory;
+    TQVFileStreamBinary w(memory);
+    for (const std::string& v : {at15, at16, longer, std::string()}) {
+        w.WriteToken("k" + std::to_string(v.size()));
+        w.WriteToken(v);
+    }
+    w.WriteToken("");
+    std::unique_ptr<TLoadSaveItem> out;
+    TParText copied;
+    {
+        TQVFileStreamBinary r(memory, w.Bytes());
+        TParList list("p", r);
+        ASSERT_EQ(list.Count(), 4);
+        EXPECT_EQ(list.GetValue("k300"), longer);
+        copied = list.Par(2)->Value;
+        out = list.Extract(1);
+        list.Par(1)->Value = list.Par(1)->Value.View().substr(100); // a kept value from its own text
+        EXPECT_EQ(list.Par(1)->Value, longer.substr(100));
+    }
+    EXPECT_EQ(static_cast<TPar*>(out.get())->Value, at16);
+    EXPECT_EQ(copied, longer);
+}
+
 TEST(ParListFile, BothFormsRoundTrip)
 {
     TempDir dir;

@@ -579,7 +579,7 @@ void SoakDriver::Relocate(const TParList* list)
         const std::string tag = std::string(MarkerTag) + std::to_string(m.id) + "#";
         std::string found;
         for (int i = 0; i < list->Count() && found.empty(); ++i)
-            if (list->Par(i)->Value.find(tag) != std::string::npos)
+            if (list->Par(i)->Value.View().find(tag) != std::string::npos)
                 found = list->Par(i)->Name;
         if (found.empty() && paneHere && Code().Editor()->Text().find(tag) != std::string::npos)
             found = Code().CurrentEntry();
@@ -1256,7 +1256,7 @@ std::string SoakDriver::CheckValues(const Live& live, bool baseline)
                                   !dynamic_cast<const TDirField*>(field));
             if (!checked || field->IsValid(par->Value))
                 continue;
-            const std::string key = section + "|" + name + "|" + par->Value;
+            const std::string key = section + "|" + name + "|" + par->Value.str();
             if (baseline)
                 loadedInvalid_.insert(key);
             else if (!loadedInvalid_.count(key))
