@@ -210,7 +210,9 @@ TFileStream::TFileStream(const fs::path& path, Mode mode) : mode_(mode), path_(p
     file_ = std::fopen(tempPath_.c_str(), "wb");
     if (!file_)
         throw KestruneError(CannotCreate(path, errno));
-    data_.reserve(WriteBlock);
+    data_.resize(WriteBlock);
+    put_ = data_.data();
+    putEnd_ = put_ + data_.size();
     open_ = true;
 }
 
@@ -251,27 +253,50 @@ size_t TFileStream::Read(void* dest, size_t count)
     return n;
 }
 
-void TFileStream::Write(const void* src, size_t count)
+void TFileStream::WriteMore(const void* src, size_t count)
 {
     if (mode_ != Mode::Write || !open_)
         throw KestruneError(FormatMessage("Cannot create file %s", FullPath(path_)));
-    data_.append(static_cast<const char*>(src), count);
+    if (memory_) {
+        data_.append(static_cast<const char*>(src), count);
+        pos_ += count;
+        return;
+    }
+    FlushBuffer();
+    if (count >= data_.size()) {
+        if (std::fwrite(src, 1, count, file_) != count) {
+            const int error = errno;
+            const fs::path target = path_;
+            Abandon();
+            throw KestruneError(CannotCreate(target, error));
+        }
+    } else {
+        std::memcpy(put_, src, count);
+        put_ += count;
+    }
     pos_ += count;
-    if (!memory_ && data_.size() >= WriteBlock)
-        FlushBuffer();
 }
 
 void TFileStream::FlushBuffer()
 {
-    if (data_.empty())
+    if (!put_)
         return;
-    if (std::fwrite(data_.data(), 1, data_.size(), file_) != data_.size()) {
+    const size_t pending = static_cast<size_t>(put_ - data_.data());
+    if (pending == 0)
+        return;
+    if (std::fwrite(data_.data(), 1, pending, file_) != pending) {
         const int error = errno;
         const fs::path target = path_;
         Abandon();
         throw KestruneError(CannotCreate(target, error));
     }
-    data_.clear();
+    put_ = data_.data();
+}
+
+void TFileStream::DropBuffer()
+{
+    put_ = putEnd_ = nullptr;
+    std::string().swap(data_);
 }
 
 void TFileStream::Close()
@@ -285,6 +310,7 @@ void TFileStream::Close()
         return;
     }
     FlushBuffer();
+    DropBuffer();
     int error = 0;
     if (std::fflush(file_) != 0)
         error = errno;
@@ -320,7 +346,10 @@ void TFileStream::Abandon()
     if (mode_ != Mode::Write)
         return;
     open_ = false;
-    data_.clear();
+    if (memory_)
+        data_.clear();
+    else
+        DropBuffer();
     if (file_) {
         std::fclose(file_);
         file_ = nullptr;

@@ -9,6 +9,7 @@
 // its temporary file so the old file survives untouched.
 
 #include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -85,7 +86,17 @@ public:
 
     // Reads up to count bytes; returns how many were read.
     size_t Read(void* dest, size_t count);
-    void Write(const void* src, size_t count);
+    void Write(const void* src, size_t count)
+    {
+        // Into the buffer of a file being written while it has room.
+        if (put_ && count <= static_cast<size_t>(putEnd_ - put_)) {
+            std::memcpy(put_, src, count);
+            put_ += count;
+            pos_ += count;
+            return;
+        }
+        WriteMore(src, count);
+    }
     void Write(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
 
     // Writing: flushes, closes and renames the temporary file over the target.
@@ -105,7 +116,9 @@ protected:
     [[noreturn]] void Refuse(const std::string& message);
 
 private:
+    void WriteMore(const void* src, size_t count);
     void FlushBuffer();
+    void DropBuffer();
 
     Mode mode_;
     bool memory_ = false;
@@ -113,8 +126,12 @@ private:
     std::filesystem::path path_;
     std::filesystem::path tempPath_;
     std::FILE* file_ = nullptr;
-    std::string data_;       // read: whole file; write: pending bytes (or all bytes in memory)
+    std::string data_;       // read: whole file; write: the buffer (or all bytes in memory)
     uint64_t pos_ = 0;       // read: position in data_; write: bytes written in all
+    // Writing a file: the buffer's free room, from put_ to putEnd_ (both
+    // null for other streams, and once the file is closed or given up).
+    char* put_ = nullptr;
+    char* putEnd_ = nullptr;
 };
 
 // Text form: strings closed by the terminator byte 0xAB.
