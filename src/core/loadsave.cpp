@@ -189,7 +189,7 @@ void TLoadSaveList::SaveToFile(const std::filesystem::path& path, bool counted)
     }
 }
 
-int TLoadSaveList::LinearIndexOfName(const std::string& name) const
+int TLoadSaveList::LinearIndexOfName(std::string_view name) const
 {
     for (size_t i = 0, n = static_cast<size_t>(Count()); i < n; ++i)
         if (SameText(At(i)->Name, name))
@@ -214,7 +214,7 @@ const unsigned char* Upper()
 }
 
 // FNV-1a over the upper-case bytes: names equal without regard to case hash alike.
-uint64_t NameHash(const std::string& s)
+uint64_t NameHash(std::string_view s)
 {
     const unsigned char* upper = Upper();
     uint64_t h = 14695981039346656037ull;
@@ -230,7 +230,7 @@ size_t HomeSlot(uint64_t hash, size_t mask) { return static_cast<size_t>(hash) &
 uint32_t HashTag(uint64_t hash) { return static_cast<uint32_t>(hash >> 32); }
 
 // A name against an upper-cased one.
-bool SameAsUpper(const std::string& name, const char* upperName, size_t length)
+bool SameAsUpper(std::string_view name, const char* upperName, size_t length)
 {
     if (name.size() != length)
         return false;
@@ -298,7 +298,7 @@ constexpr size_t IndexFrom = 24;
 constexpr int ScansBeforeIndex = 4;
 } // namespace
 
-int TLoadSaveList::IndexedPosition(const std::string& name) const
+int TLoadSaveList::IndexedPosition(std::string_view name) const
 {
     const NameIndex& index = *index_;
     const uint64_t hash = NameHash(name);
@@ -313,7 +313,7 @@ int TLoadSaveList::IndexedPosition(const std::string& name) const
     }
 }
 
-int TLoadSaveList::IndexOfName(const std::string& name) const
+int TLoadSaveList::IndexOfName(std::string_view name) const
 {
     if (!index_ && (static_cast<size_t>(Count()) < IndexFrom || scansSinceChange_ < ScansBeforeIndex)) {
         ++scansSinceChange_;
@@ -366,7 +366,7 @@ std::vector<int> TLoadSaveList::IndexOfNames(const std::vector<std::string>& nam
     return found;
 }
 
-TLoadSaveItem* TLoadSaveList::FindByName(const std::string& name) const
+TLoadSaveItem* TLoadSaveList::FindByName(std::string_view name) const
 {
     const int i = IndexOfName(name);
     return i < 0 ? nullptr : At(static_cast<size_t>(i));

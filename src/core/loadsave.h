@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -71,10 +72,10 @@ public:
     // Replaces the file, written whole or not at all.
     void SaveToFile(const std::filesystem::path& path, bool counted);
 
-    int IndexOfName(const std::string& name) const;
+    int IndexOfName(std::string_view name) const;
     // IndexOfName of each name, faster for many names at once.
     std::vector<int> IndexOfNames(const std::vector<std::string>& names) const;
-    TLoadSaveItem* FindByName(const std::string& name) const;
+    TLoadSaveItem* FindByName(std::string_view name) const;
     void SortByName();
 
     // The owned elements.
@@ -139,9 +140,9 @@ private:
     TLoadSaveItem* At(size_t index) const { return inOrder_ ? InOrderAt(index) : items_[index]; }
     // From the block order to a list of its own (before any change of order).
     void Materialize();
-    int LinearIndexOfName(const std::string& name) const;
+    int LinearIndexOfName(std::string_view name) const;
     // The position the index gives a name, not yet compared with the element's.
-    int IndexedPosition(const std::string& name) const;
+    int IndexedPosition(std::string_view name) const;
     void BuildIndex() const;
     // Enters the element at a position unless an earlier one of that name is there.
     void IndexElement(size_t position) const;

@@ -53,7 +53,11 @@ TParText& TParText::operator=(TParText&& other)
 
 TParText& TParText::operator=(std::string_view s)
 {
-    // The new text is made before the old one goes: s may be part of it.
+    // The same text, as when an entry's value is set from a view of itself,
+    // stays as it is; otherwise the new text is made before the old one
+    // goes, since s may be part of it.
+    if (s.data() == data() && s.size() == size())
+        return *this;
     TParText made(s);
     Free();
     std::memcpy(bytes_, made.bytes_, sizeof bytes_);
@@ -227,7 +231,7 @@ std::string TParList::GetValue(const std::string& name) const
     return {};
 }
 
-TPar* TParList::SetValue(const std::string& name, const std::string& value)
+TPar* TParList::SetValue(const std::string& name, std::string_view value)
 {
     const int i = IndexOfName(name);
     if (i >= 0) {

@@ -101,7 +101,7 @@ public:
     // Exact-case lookup; the last entry of that name wins; "" when none.
     std::string GetValue(const std::string& name) const;
     // The first entry equal without regard to case gets the value, else a new entry.
-    TPar* SetValue(const std::string& name, const std::string& value);
+    TPar* SetValue(const std::string& name, std::string_view value);
     // First entry equal without regard to case, or -1.
     using TLoadSaveList::IndexOfName;
 

@@ -194,12 +194,12 @@ std::string TListedItem::BaseFolder() const
     return Shared ? p->DataFolder : p->ProjectFolder;
 }
 
-bool TListedItem::ParameterChanged(const std::string& name, const std::string& value)
+bool TListedItem::ParameterChanged(const std::string& name, std::string_view value)
 {
     return SetPictureParameter(name, value, "image");
 }
 
-bool TListedItem::SetPictureParameter(const std::string& name, const std::string& value,
+bool TListedItem::SetPictureParameter(const std::string& name, std::string_view value,
                                       const std::string& pictureParameter)
 {
     const Project* p = Proj();
@@ -219,7 +219,7 @@ bool TListedItem::SetPictureParameter(const std::string& name, const std::string
     if (name != pictureParameter)
         return result;
     if (const auto* picture = dynamic_cast<const TPictureField*>(f))
-        p->LoadElementPicture(Picture, picture->ResolvedFolder(*Params) + value);
+        p->LoadElementPicture(Picture, picture->ResolvedFolder(*Params).append(value));
     Params->SetValue(name, value);
     return true;
 }
@@ -255,7 +255,7 @@ void PrepareAllPictures(TListedList& library)
 
 // ---------------------------------------------------------------------- TWall
 
-bool TWall::ParameterChanged(const std::string& name, const std::string& value)
+bool TWall::ParameterChanged(const std::string& name, std::string_view value)
 {
     if (name == "imageDir")
         Params->SetValue(name, value);
@@ -265,11 +265,11 @@ bool TWall::ParameterChanged(const std::string& name, const std::string& value)
 
 // ------------------------------------------------------------------- TItemDef
 
-bool TItemDef::ParameterChanged(const std::string& name, const std::string& value)
+bool TItemDef::ParameterChanged(const std::string& name, std::string_view value)
 {
     if (name != "icon")
         return false;
-    std::string base = value;
+    std::string base(value);
     const size_t dot = base.find_last_of('.');
     const size_t slash = base.find_last_of("/\\");
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash))

@@ -131,7 +131,7 @@ public:
     virtual void Draw(TCanvas& canvas, int x, int y, int orientation, int zoom);
     // May set values in Params but never removes an entry from it: name and
     // value may be an entry's own texts.
-    virtual bool ParameterChanged(const std::string& name, const std::string& value);
+    virtual bool ParameterChanged(const std::string& name, std::string_view value);
     virtual void PreparePictures();
     virtual void DrawPattern(TCanvas& canvas, int x, int y, int orientation, int zoom);
 
@@ -149,7 +149,7 @@ public:
     // The data folder for a shared element, the project folder otherwise.
     std::string BaseFolder() const;
     // The common handling of a changed parameter that may change the picture.
-    bool SetPictureParameter(const std::string& name, const std::string& value,
+    bool SetPictureParameter(const std::string& name, std::string_view value,
                              const std::string& pictureParameter);
 
     // The project the element belongs to (through its library), or none.
@@ -204,7 +204,7 @@ public:
 
     std::pair<int, int> GetPatternSize() const override { return {11, 4}; }
     void Draw(TCanvas& canvas, int x, int y, int side, int zoom) override;
-    bool ParameterChanged(const std::string& name, const std::string& value) override;
+    bool ParameterChanged(const std::string& name, std::string_view value) override;
     void PreparePictures() override;
     void DrawPattern(TCanvas& canvas, int x, int y, int side, int zoom) override;
 };
@@ -260,7 +260,7 @@ class TItemDef : public TListedItem {
 public:
     explicit TItemDef(TListedList* owner) : TListedItem("itemDef", owner) {}
     void Draw(TCanvas& canvas, int x, int y, int orientation, int zoom) override;
-    bool ParameterChanged(const std::string& name, const std::string& value) override;
+    bool ParameterChanged(const std::string& name, std::string_view value) override;
 };
 
 class TItemsDef : public TListedList {

@@ -420,13 +420,13 @@ int TMap::SelectedSlot(int kind) const
     }
 }
 
-bool TMap::ParameterChanged(const std::string& name, const std::string& value)
+bool TMap::ParameterChanged(const std::string& name, std::string_view value)
 {
     if (std::string_view(name) != std::string_view("#orientation"))
         return false;
-    const std::optional<int32_t> v = IsDecimal(value) ? StrToInt32(value) : std::nullopt;
+    const std::optional<int32_t> v = IsDecimal(std::string(value)) ? StrToInt32(value) : std::nullopt;
     if (!v)
-        throw KestruneError("'" + value + "' is not a valid integer value");
+        throw KestruneError("'" + std::string(value) + "' is not a valid integer value");
     if (InMap(SelX, SelY))
         Cell(SelX, SelY).Orientation() = static_cast<uint8_t>(std::clamp<int32_t>(*v, 0, 3));
     return true;

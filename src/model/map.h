@@ -126,7 +126,7 @@ public:
     void SetSize(int sizeX, int sizeY);
     // The slot of the selected cell a browser kind paints, or -1.
     int SelectedSlot(int kind) const;
-    bool ParameterChanged(const std::string& name, const std::string& value) override;
+    bool ParameterChanged(const std::string& name, std::string_view value) override;
     // The size parameters always name the map's size, as after loading.
     void ParametersReplaced() override;
     std::vector<int32_t> DerivedState() const override;

@@ -48,13 +48,13 @@ TItem::TItem(TItemDef* def, TListedList* owner, int x, int y) : TListedItem("ite
     }
 }
 
-bool TItem::ParameterChanged(const std::string& name, const std::string& value)
+bool TItem::ParameterChanged(const std::string& name, std::string_view value)
 {
     if (std::string_view(name) != "itemDef"sv)
         return false;
     const Project* p = Proj();
     Def = p && p->ItemDefs ? static_cast<TItemDef*>(p->ItemDefs->FindByName(value)) : nullptr;
-    Name = Def ? Def->Name : "?????" + value;
+    Name = Def ? Def->Name : "?????" + std::string(value);
     return true;
 }
 
@@ -126,7 +126,7 @@ void TMonster::SetArea(const TCellRect& r)
     Params->SetValue("sizeY", std::to_string(static_cast<int64_t>(Bottom) - Top));
 }
 
-bool TMonster::ParameterChanged(const std::string& name, const std::string& value)
+bool TMonster::ParameterChanged(const std::string& name, std::string_view value)
 {
     // Most parameters of a monster are none of these: the names are told
     // apart by length first.

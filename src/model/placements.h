@@ -35,7 +35,7 @@ public:
     TItemDef* Def = nullptr;
 
     void Draw(TCanvas& canvas, int x, int y, int orientation, int zoom) override;
-    bool ParameterChanged(const std::string& name, const std::string& value) override;
+    bool ParameterChanged(const std::string& name, std::string_view value) override;
     void ParametersReplaced() override;
     std::vector<int32_t> DerivedState() const override;
     void RestoreDerivedState(const std::vector<int32_t>& state) override;
@@ -57,7 +57,7 @@ public:
     void SetArea(const TCellRect& r);
 
     void Draw(TCanvas&, int, int, int, int) override {}
-    bool ParameterChanged(const std::string& name, const std::string& value) override;
+    bool ParameterChanged(const std::string& name, std::string_view value) override;
     void ParametersReplaced() override;
     std::vector<int32_t> DerivedState() const override;
     void RestoreDerivedState(const std::vector<int32_t>& state) override;
