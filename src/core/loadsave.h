@@ -76,6 +76,10 @@ public:
     // IndexOfName of each name, faster for many names at once.
     std::vector<int> IndexOfNames(const std::vector<std::string>& names) const;
     TLoadSaveItem* FindByName(std::string_view name) const;
+    // Starts bringing the element of that name into the processor's cache,
+    // for a lookup of it a little later; does nothing until the list has
+    // built its name index.
+    void PrefetchName(std::string_view name) const;
     void SortByName();
 
     // The owned elements.

@@ -158,6 +158,12 @@ void TListedItem::SaveToStream(TQVFileStream& stream)
 
 void TListedItem::LoadParameters(TQVFileStream& stream, const std::string& defName)
 {
+    ReadParameters(stream, defName);
+    ApplyParameters();
+}
+
+void TListedItem::ReadParameters(TQVFileStream& stream, const std::string& defName)
+{
     DefName = defName;
     if (const Project* p = Proj())
         Shared = p->LoadingShared;
@@ -167,7 +173,6 @@ void TListedItem::LoadParameters(TQVFileStream& stream, const std::string& defNa
     Events->Clear();
     Events->Name = defName;
     Events->LoadFromStream(stream);
-    ApplyParameters();
 }
 
 void TListedItem::SaveParameters(TQVFileStream& stream)

@@ -137,6 +137,9 @@ public:
 
     // ParameterChanged for every stored parameter, in list order.
     void ApplyParameters();
+    // What the base LoadParameters reads, without ApplyParameters: for a
+    // list that applies the parameters of the elements it read afterwards.
+    void ReadParameters(TQVFileStream& stream, const std::string& defName);
     // The parameter list was edited as a whole (rows removed or renamed):
     // the element derives again what it derives from its parameters, so
     // that it is what loading its saved list would make of it.

@@ -214,11 +214,37 @@ void TItemList::ReserveForLoad(const TQVFileStream& stream, int count)
     Reserve(static_cast<size_t>(Count()) + static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(count), left)));
 }
 
+namespace {
+// Applies the parameters of the placements a list just read. Each looks up
+// its definition by name, and the definitions lie all over memory: the one a
+// few placements ahead is fetched while the current one is applied, so that
+// the waits for memory overlap.
+void ApplyRead(const std::vector<TListedItem*>& read, std::string_view defParameter, const TLoadSaveList* library)
+{
+    constexpr size_t Ahead = 8;
+    auto prefetch = [&](const TListedItem& placed) {
+        const TParList& params = *placed.Params;
+        for (int k = 0; k < params.Count(); ++k)
+            if (params.Par(k)->Name == defParameter) {
+                library->PrefetchName(params.Par(k)->Value);
+                return;
+            }
+    };
+    for (size_t i = 0; i < read.size(); ++i) {
+        if (library && i + Ahead < read.size())
+            prefetch(*read[i + Ahead]);
+        read[i]->ApplyParameters();
+    }
+}
+} // namespace
+
 void TItemList::LoadFromStream(TQVFileStream& stream)
 {
     const int count = stream.ReadWord();
     const bool byteSized = Proj && Proj->MapFileVersion == 1;
     ReserveForLoad(stream, count);
+    std::vector<TListedItem*> read;
+    read.reserve(static_cast<size_t>(std::max(count, 0)));
     for (int i = 0; i < count; ++i) {
         // A file that ends early holds no more items; entries made only of
         // the zeros read past the end are not items.
@@ -228,9 +254,11 @@ void TItemList::LoadFromStream(TQVFileStream& stream)
         auto* item = static_cast<TItem*>(created.get());
         item->X = byteSized ? stream.ReadByte() : stream.ReadWord();
         item->Y = byteSized ? stream.ReadByte() : stream.ReadWord();
-        item->LoadParameters(stream, item->DefName);
+        item->ReadParameters(stream, item->DefName);
         AddLoaded(std::move(created));
+        read.push_back(item);
     }
+    ApplyRead(read, "itemDef", Proj ? Proj->ItemDefs.get() : nullptr);
 }
 
 void TItemList::SaveToStream(TQVFileStream& stream)
@@ -254,14 +282,18 @@ void TMonstersList::LoadFromStream(TQVFileStream& stream)
 {
     const int count = stream.ReadWord();
     ReserveForLoad(stream, count);
+    std::vector<TListedItem*> read;
+    read.reserve(static_cast<size_t>(std::max(count, 0)));
     for (int i = 0; i < count; ++i) {
         if (stream.AtEnd())
             break;
         std::unique_ptr<TLoadSaveItem> created = CreateForLoad();
         auto* monster = static_cast<TMonster*>(created.get());
-        monster->LoadParameters(stream, monster->DefName);
+        monster->ReadParameters(stream, monster->DefName);
         AddLoaded(std::move(created));
+        read.push_back(monster);
     }
+    ApplyRead(read, "1monsterDef", Proj ? Proj->MonsterDefs.get() : nullptr);
 }
 
 void TMonstersList::SaveToStream(TQVFileStream& stream)
