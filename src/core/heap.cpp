@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <thread>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -12,6 +13,9 @@
 #include <unistd.h>
 #if defined(__linux__) && !defined(MADV_COLLAPSE)
 #define MADV_COLLAPSE 25 // older C library headers lack it; older kernels refuse it harmlessly
+#endif
+#if defined(__linux__) && !defined(MADV_POPULATE_WRITE)
+#define MADV_POPULATE_WRITE 23
 #endif
 #endif
 
@@ -59,6 +63,27 @@ void MakeHeapRoom(uint64_t bytes)
         const uintptr_t block = reinterpret_cast<uintptr_t>(taken[i]) & ~(Large - 1);
         if (block >= from && block + Large <= to)
             ::madvise(reinterpret_cast<void*>(block), Large, MADV_COLLAPSE);
+    }
+#endif
+#if defined(MADV_POPULATE_WRITE)
+    // The system clears every page before the process first uses it, and
+    // for a big load that is a good part of the time. The room is used
+    // from its start up; a second thread has the system clear it from the
+    // end down meanwhile, on the other processor.
+    if (to > from && std::thread::hardware_concurrency() > 1) {
+        constexpr uintptr_t Step = 2u << 20;
+        const uintptr_t first = (from + Step - 1) & ~(Step - 1);
+        const uintptr_t last = to & ~(Step - 1);
+        if (last > first + 4 * Step) {
+            try {
+                std::thread([first, last] {
+                    for (uintptr_t at = last; at - Step >= first + (last - first) / 4; at -= Step)
+                        if (::madvise(reinterpret_cast<void*>(at - Step), Step, MADV_POPULATE_WRITE) != 0)
+                            return; // not known to this system
+                }).detach();
+            } catch (...) { // no thread to be had: the pages are cleared as they are met
+            }
+        }
     }
 #endif
     made += static_cast<uint64_t>(got) * Piece;
