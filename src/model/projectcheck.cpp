@@ -257,7 +257,7 @@ bool IsScriptEntry(const Project& p, const ListOwner& owner, const TParList& lis
 
 // ------------------------------------------------------------- script text
 
-int LineOf(const std::string& text, size_t offset)
+int LineOf(std::string_view text, size_t offset)
 {
     return 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(
                                                                          std::min(offset, text.size())), '\n'));
@@ -291,7 +291,7 @@ struct ScriptScan {
     std::set<std::string> defined; // functions the script defines itself (upper case)
 };
 
-ScriptScan ScanScript(const std::string& text)
+ScriptScan ScanScript(std::string_view text)
 {
     ScriptScan scan;
     std::vector<std::pair<char, size_t>> open;
@@ -356,7 +356,7 @@ ScriptScan ScanScript(const std::string& text)
             const size_t start = i;
             while (i < n && IsWordChar(text[i]))
                 ++i;
-            const std::string word = text.substr(start, i - start);
+            const std::string word(text.substr(start, i - start));
             size_t next = i;
             while (next < n && (text[next] == ' ' || text[next] == '\t'))
                 ++next;
@@ -832,7 +832,7 @@ private:
     }
 
     void CheckScript(const std::string& file, const std::string& where, const TPlace& place, const std::string& entry,
-                     const std::string& text, bool keyword)
+                     std::string_view text, bool keyword)
     {
         if (text.empty())
             return;
