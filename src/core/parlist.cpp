@@ -101,7 +101,8 @@ void TParText::SetLong(const char* data, size_t size, unsigned char kind) noexce
 void TParText::Assign(std::string_view s)
 {
     if (s.size() <= Inline) {
-        std::memcpy(bytes_, s.data(), s.size());
+        if (!s.empty()) // an empty view may have no data at all
+            std::memcpy(bytes_, s.data(), s.size());
         bytes_[15] = static_cast<char>(s.size());
         return;
     }

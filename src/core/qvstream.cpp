@@ -310,7 +310,7 @@ void TFileStream::WriteMore(const void* src, size_t count)
             Abandon();
             throw KestruneError(CannotCreate(target, error));
         }
-    } else {
+    } else if (count != 0) {
         std::memcpy(put_, src, count);
         put_ += count;
     }

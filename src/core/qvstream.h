@@ -90,7 +90,8 @@ public:
     {
         // Into the buffer of a file being written while it has room.
         if (put_ && count <= static_cast<size_t>(putEnd_ - put_)) {
-            std::memcpy(put_, src, count);
+            if (count != 0) // an empty text may come without data
+                std::memcpy(put_, src, count);
             put_ += count;
             pos_ += count;
             return;
