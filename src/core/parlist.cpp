@@ -224,6 +224,22 @@ void TParList::LoadFromStream(TQVFileStream& stream)
     tokens.clear();
 }
 
+void TParList::SaveToStream(TQVFileStream& stream)
+{
+    if (!IsCounted(stream)) {
+        TLoadSaveList::SaveToStream(stream);
+        return;
+    }
+    // What TPar::SaveToStream writes in the counted form, without a call
+    // through the entry and the stream for each text.
+    for (int i = 0, n = Count(); i < n; ++i) {
+        const TPar* par = Par(i);
+        stream.WriteCounted(par->Name);
+        stream.WriteCounted(par->Value);
+    }
+    stream.WriteCounted({}); // the end of the list
+}
+
 std::string TParList::GetValue(const std::string& name) const
 {
     for (int i = Count() - 1; i >= 0; --i)

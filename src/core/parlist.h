@@ -95,6 +95,7 @@ public:
 
     std::unique_ptr<TLoadSaveItem> CreateItem() override;
     void LoadFromStream(TQVFileStream& stream) override;
+    void SaveToStream(TQVFileStream& stream) override;
 
     TPar* Par(int index) const { return static_cast<TPar*>(Item(index)); }
 

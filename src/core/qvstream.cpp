@@ -520,7 +520,7 @@ void TQVFileStream::WriteWord(int value)
     Write(bytes, 2);
 }
 
-void TQVFileStream::WriteCounted(std::string_view s)
+void TQVFileStream::WriteLongCounted(std::string_view s)
 {
     if (s.size() > 65535)
         Refuse("Cannot write a text of " + std::to_string(s.size()) +

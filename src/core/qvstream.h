@@ -113,6 +113,19 @@ protected:
     // Reading buffer access for the record readers.
     const std::string& Buffer() const { return data_; }
     uint64_t& Pos() { return pos_; }
+    // A byte and then bytes into the buffer of a file being written, when it
+    // has room for both; false (nothing written) otherwise.
+    bool WriteAfter(unsigned char head, std::string_view bytes)
+    {
+        if (!put_ || bytes.size() >= static_cast<size_t>(putEnd_ - put_))
+            return false;
+        *put_++ = static_cast<char>(head);
+        if (!bytes.empty())
+            std::memcpy(put_, bytes.data(), bytes.size());
+        put_ += bytes.size();
+        pos_ += 1 + bytes.size();
+        return true;
+    }
     // Called when a write was refused: the file is abandoned and the error thrown.
     [[noreturn]] void Refuse(const std::string& message);
 
@@ -156,9 +169,18 @@ public:
 
     void WriteByte(unsigned char b);
     void WriteWord(int value);
-    void WriteCounted(std::string_view s);
+    void WriteCounted(std::string_view s)
+    {
+        if (s.size() < 255 && WriteAfter(static_cast<unsigned char>(s.size()), s))
+            return;
+        WriteLongCounted(s);
+    }
     void WriteTerminated(unsigned char terminator, std::string_view s);
     virtual void WriteToken(std::string_view s);
+
+private:
+    // WriteCounted of a long text, or past the room in the buffer.
+    void WriteLongCounted(std::string_view s);
 };
 
 // Counted form: length-prefixed strings.
