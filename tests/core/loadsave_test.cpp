@@ -244,6 +244,10 @@ TEST(LibraryLookup, IndexedLookupsAgreeWithASearchOneByOne)
         for (int round = 0; round < 3; ++round) // later rounds go through the index
             for (const std::string& q : queries)
                 ASSERT_EQ(lib.IndexOfName(q), scan(q)) << q;
+        std::vector<int> scanned;
+        for (const std::string& q : queries)
+            scanned.push_back(scan(q));
+        EXPECT_EQ(lib.IndexOfNames(queries), scanned); // all at once
     };
     checkAll();
 
@@ -273,6 +277,7 @@ TEST(LibraryLookup, IndexedLookupsAgreeWithASearchOneByOne)
     const std::string old = lib.Item(20)->Name;
     lib.Item(20)->Name = "Quietly renamed";
     EXPECT_GT(scan(old), 20);
+    EXPECT_EQ(lib.IndexOfNames({"element 3", old}), (std::vector<int>{scan("element 3"), scan(old)}));
     EXPECT_EQ(lib.IndexOfName(old), scan(old));
     lib.NamesChanged();
     queries.push_back("quietly renamed");
