@@ -76,7 +76,9 @@ void SyncFolder(const fs::path& folder)
 // the error.
 int SyncFile(const fs::path& file)
 {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES) // a file that keeps a write-only mode
+        fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return errno;
     const int error = ::fsync(fd) == 0 ? 0 : errno;
