@@ -361,11 +361,8 @@ std::vector<int> TLoadSaveList::IndexOfNames(const std::vector<std::string>& nam
     // for memory per name.
     for (size_t i = 0; i < names.size(); ++i) {
         found[i] = IndexedPosition(names[i]);
-        if (found[i] >= 0) {
-            const auto* element = reinterpret_cast<const char*>(At(static_cast<size_t>(found[i])));
-            __builtin_prefetch(element);
-            __builtin_prefetch(element + 32);
-        }
+        if (found[i] >= 0)
+            PrefetchElement(static_cast<size_t>(found[i]));
     }
     for (size_t i = 0; i < names.size(); ++i)
         if (found[i] >= 0)
@@ -381,11 +378,16 @@ void TLoadSaveList::PrefetchName(std::string_view name) const
     if (!index_)
         return;
     const int position = IndexedPosition(name);
-    if (position >= 0) {
-        const auto* element = reinterpret_cast<const char*>(At(static_cast<size_t>(position)));
-        __builtin_prefetch(element);
-        __builtin_prefetch(element + 32);
-    }
+    if (position >= 0)
+        PrefetchElement(static_cast<size_t>(position));
+}
+
+void TLoadSaveList::PrefetchElement(size_t position) const
+{
+    // The start of the element, where its name lies, over two cache lines.
+    const auto* element = reinterpret_cast<const char*>(At(position));
+    __builtin_prefetch(element);
+    __builtin_prefetch(element + 32);
 }
 
 TLoadSaveItem* TLoadSaveList::FindByName(std::string_view name) const

@@ -147,6 +147,8 @@ private:
     int LinearIndexOfName(std::string_view name) const;
     // The position the index gives a name, not yet compared with the element's.
     int IndexedPosition(std::string_view name) const;
+    // Starts bringing the element at a position into the processor's cache.
+    void PrefetchElement(size_t position) const;
     void BuildIndex() const;
     // Enters the element at a position unless an earlier one of that name is there.
     void IndexElement(size_t position) const;
