@@ -6,7 +6,6 @@
 #include "text.h"
 
 #include <algorithm>
-#include <deque>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -171,31 +170,22 @@ void TParList::LoadFromStream(TQVFileStream& stream)
 {
     // What TPar::LoadFromStream reads, with the entry made only once its
     // name is known: the empty name that ends the list makes none. The
-    // entries of a list are read first and then made side by side in one
-    // block, the values too long to be held in an entry copied in after them
-    // (a list of one gets a heap entry, which is no larger). The counted form
-    // is read as views of the stream's own bytes; the text form's tokens are
-    // kept here until the entries are made.
+    // entries of a list are read first, as views of the stream's own bytes,
+    // and then made side by side in one block, the values too long to be
+    // held in an entry copied in after them (a list of one gets a heap
+    // entry, which is no larger).
     thread_local std::vector<std::pair<std::string_view, std::string_view>> read;
-    thread_local std::deque<std::string> tokens;
     read.clear();
-    tokens.clear();
-    const bool counted = IsCounted(stream);
     size_t longBytes = 0;
+    const bool counted = IsCounted(stream);
+    auto token = [&stream, counted] {
+        return counted ? stream.ReadCountedView() : stream.ReadTerminatedView(TQVFileStream::Terminator, false);
+    };
     while (!stream.AtEnd()) {
-        std::string_view name, value;
-        if (counted) {
-            name = stream.ReadCountedView();
-            if (name.empty())
-                break;
-            value = stream.ReadCountedView();
-        } else {
-            std::string token = stream.ReadToken();
-            if (token.empty())
-                break;
-            name = tokens.emplace_back(std::move(token));
-            value = tokens.emplace_back(stream.ReadToken());
-        }
+        const std::string_view name = token();
+        if (name.empty())
+            break;
+        const std::string_view value = token();
         if (value.size() > TParText::Inline)
             longBytes += value.size();
         read.emplace_back(name, value);
@@ -221,7 +211,6 @@ void TParList::LoadFromStream(TQVFileStream& stream)
         }
     }
     read.clear();
-    tokens.clear();
 }
 
 void TParList::SaveToStream(TQVFileStream& stream)

@@ -467,9 +467,13 @@ std::string_view TQVFileStream::ReadCountedView()
 
 std::string TQVFileStream::ReadTerminated(unsigned char terminator, bool dropComments)
 {
-    std::string result;
+    return std::string(ReadTerminatedView(terminator, dropComments));
+}
+
+std::string_view TQVFileStream::ReadTerminatedView(unsigned char terminator, bool dropComments)
+{
     if (GetMode() != Mode::Read)
-        return result;
+        return {};
     const std::string& buf = Buffer();
     const size_t size = buf.size();
     size_t p = static_cast<size_t>(Pos());
@@ -502,8 +506,7 @@ std::string TQVFileStream::ReadTerminated(unsigned char terminator, bool dropCom
         if (!changed)
             break;
     }
-    result.assign(buf, first, last - first);
-    return result;
+    return std::string_view(buf.data() + first, last - first);
 }
 
 std::string TQVFileStream::ReadToken() { return ReadTerminated(Terminator, false); }

@@ -162,7 +162,11 @@ public:
     // while the stream is.
     std::string_view ReadCountedView();
     std::string ReadTerminated(unsigned char terminator, bool dropComments);
+    // ReadTerminated without the copy, valid while the stream is.
+    std::string_view ReadTerminatedView(unsigned char terminator, bool dropComments);
     virtual std::string ReadToken();
+    // ReadToken without the copy, valid while the stream is.
+    std::string_view ReadTokenView() { return Counted() ? ReadCountedView() : ReadTerminatedView(Terminator, false); }
     std::string ReadHeadToken();
     // Whether strings are written with a length prefix (the counted form).
     virtual bool Counted() const { return false; }

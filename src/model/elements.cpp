@@ -113,7 +113,7 @@ void TListedItem::LoadPattern(TQVFileStream& stream)
     InvalidPatternChars = 0;
     for (int r = 0; r < rows; ++r) {
         const uint64_t mark = stream.Position();
-        const std::string t = stream.ReadToken();
+        const std::string_view t = stream.ReadTokenView();
         std::memset(PatternCells[r], 0, sizeof PatternCells[r]);
         if (t.empty() || t[0] != '#') {
             // Not a pattern row: it opens the parameter list. This row and
