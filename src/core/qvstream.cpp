@@ -72,16 +72,25 @@ void SyncFolder(const fs::path& folder)
     ::close(fd);
 }
 
-// Flushes a written file to the disk through a descriptor of its own; 0 or
-// the error.
-int SyncFile(const fs::path& file)
+// Finishes a written file of a save before it takes its target's place:
+// flushed to the disk (when flush) through a descriptor of its own, and given
+// its permission bits (when mode is not -1) only then, so that bits which
+// would shut its owner out cannot stop the flush. 0 or the error.
+int FinishFile(const fs::path& file, int mode, bool flush)
 {
+    if (!flush) {
+        if (mode >= 0)
+            ::chmod(file.c_str(), static_cast<mode_t>(mode));
+        return 0;
+    }
     int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 && errno == EACCES) // a file that keeps a write-only mode
+    if (fd < 0 && errno == EACCES) // made under a mask that leaves its owner no reading
         fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return errno;
     const int error = ::fsync(fd) == 0 ? 0 : errno;
+    if (mode >= 0)
+        ::fchmod(fd, static_cast<mode_t>(mode));
     ::close(fd);
     return error;
 }
@@ -119,7 +128,10 @@ TSaveTransaction::~TSaveTransaction()
 
 TSaveTransaction* TSaveTransaction::Current() { return currentSave; }
 
-void TSaveTransaction::Add(const fs::path& temp, const fs::path& target) { entries_.push_back({temp, target, {}}); }
+void TSaveTransaction::Add(const fs::path& temp, const fs::path& target, int mode)
+{
+    entries_.push_back({temp, target, {}, mode});
+}
 
 void TSaveTransaction::FolderMade(const fs::path& folder) { folders_.push_back(folder); }
 
@@ -144,13 +156,12 @@ void TSaveTransaction::Commit()
         currentSave = outer_;
     // The files were handed to the disk as they were closed; each is now
     // known to be there before any takes the place of its target.
-    if (TFileStream::Durable)
-        for (const Entry& e : entries_)
-            if (const int error = SyncFile(e.temp)) {
-                const fs::path target = e.target;
-                Discard();
-                throw KestruneError(CannotCreate(target, error));
-            }
+    for (const Entry& e : entries_)
+        if (const int error = FinishFile(e.temp, e.mode, TFileStream::Durable)) {
+            const fs::path target = e.target;
+            Discard();
+            throw KestruneError(CannotCreate(target, error));
+        }
     // Each old file is kept under a second name until every new one is in
     // place: a failure puts the old ones back, the very same files.
     for (size_t i = 0; i < entries_.size(); ++i) {
@@ -358,11 +369,15 @@ void TFileStream::Close()
     int error = 0;
     if (std::fflush(file_) != 0)
         error = errno;
-    // The file keeps its permission bits.
-    struct stat old {};
-    if (error == 0 && ::stat(path_.c_str(), &old) == 0)
-        ::fchmod(::fileno(file_), old.st_mode & 07777);
+    // The file keeps its permission bits; in a save of several files they
+    // are given when the save commits.
     TSaveTransaction* const save = TSaveTransaction::Current();
+    struct stat old {};
+    int mode = -1;
+    if (error == 0 && ::stat(path_.c_str(), &old) == 0)
+        mode = static_cast<int>(old.st_mode & 07777);
+    if (mode >= 0 && !save)
+        ::fchmod(::fileno(file_), static_cast<mode_t>(mode));
     if (error == 0 && Durable) {
         // In a save of several files, this one is only started on its way
         // to the disk here, and flushed when the save commits: the disk
@@ -382,7 +397,7 @@ void TFileStream::Close()
     std::error_code ec;
     if (error == 0) {
         if (save) {
-            save->Add(tempPath_, path_);
+            save->Add(tempPath_, path_, mode);
             return;
         }
         if (::rename(tempPath_.c_str(), path_.c_str()) != 0)

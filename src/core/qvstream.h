@@ -33,8 +33,9 @@ public:
 
     static TSaveTransaction* Current();
 
-    // A written temporary file, to be put in place of its target.
-    void Add(const std::filesystem::path& temp, const std::filesystem::path& target);
+    // A written temporary file, to be put in place of its target and then
+    // to have the permission bits mode (-1: as made).
+    void Add(const std::filesystem::path& temp, const std::filesystem::path& target, int mode = -1);
     // A folder made for the save, removed again when the save fails.
     void FolderMade(const std::filesystem::path& folder);
     // Throws KestruneError ("Cannot create file %s" and the reason on a
@@ -44,6 +45,7 @@ public:
 private:
     struct Entry {
         std::filesystem::path temp, target, backup;
+        int mode = -1;
         bool replaced = false;
     };
     void Discard();

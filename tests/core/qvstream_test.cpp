@@ -497,6 +497,18 @@ TEST(StreamFile, ASaveIsAllOrNothingAndKeepsModesAndLinks)
     EXPECT_TRUE(fs::is_symlink(dir / "link.qv5"));
     EXPECT_EQ(test::ReadFile(dir / "real.qv5"), std::string("new real") + '\xAB');
     EXPECT_EQ(dir.Entries().size(), 4u); // no temporary file is left
+
+    // Bits that shut the owner out are given after the flush, so they stop neither.
+    test::WriteFile(dir / "shut.qv5", "old");
+    fs::permissions(dir / "shut.qv5", fs::perms::none);
+    {
+        TSaveTransaction save;
+        Write(dir / "shut.qv5", "new");
+        save.Commit();
+    }
+    EXPECT_EQ(fs::status(dir / "shut.qv5").permissions() & fs::perms::all, fs::perms::none);
+    fs::permissions(dir / "shut.qv5", fs::perms::owner_read);
+    EXPECT_EQ(test::ReadFile(dir / "shut.qv5"), std::string("new") + '\xAB');
 }
 
 } // namespace
